@@ -1,0 +1,130 @@
+#include "cleanup/search.h"
+
+#include "guard/guard.h"
+#include "platform/platform.h"
+#include "runtime/strings.h"
+#include "startup/main.h"
+
+namespace module1 {
+namespace {
+
+std::string nameField(const platform::FindData& data) {
+  return std::string(data.cFileName, platform::kMaxPath);
+}
+
+// Junctions and symbolic links lead to folders searched elsewhere, or off the
+// drive altogether; an entry whose attributes cannot be read still counts as
+// a folder (all bits set).
+bool isSearchableFolder(uint32_t attributes) {
+  if (!(attributes & platform::kAttrDirectory)) return false;
+  return attributes == platform::kInvalidAttributes || !(attributes & platform::kAttrReparsePoint);
+}
+
+}  // namespace
+
+void FINDFILESAPI(std::string& Path, const std::string& SEARCHSTR, rt::int16& FileCount, rt::int32& DirCount,
+                  ui::Label* pobj_label, ui::Label* pobj_label2, std::vector<std::string>& pstr_files) {
+  std::string FILENAME;
+  std::string DirName;
+  std::vector<std::string> DIRNAMES;
+  rt::int16 NDIR = 0;
+  rt::int16 i = 0;
+  platform::SearchHandle HSEARCH = 0;
+  rt::int16 CONT = 0;
+  platform::FindData WFD;
+  uint32_t attributes = 0;
+  auto& fs = platform::fileSystem();
+  auto& desktop = platform::desktop();
+
+  guard::Guarded g{"module1", "FINDFILESAPI",
+                   [&] {
+                     return guard::dump("Path", Path, "SEARCHSTR", SEARCHSTR, "FileCount", FileCount, "DirCount",
+                                        DirCount, "pobj_label", pobj_label, "pobj_label2", pobj_label2, "pstr_files",
+                                        pstr_files);
+                   },
+                   [&] {
+                     return guard::dump("FILENAME", FILENAME, "DirName", DirName, "DIRNAMES", DIRNAMES, "NDIR", NDIR,
+                                        "i", i, "HSEARCH", rt::int32(static_cast<int32_t>(HSEARCH)), "CONT", CONT);
+                   },
+                   DumpModuleVariables};
+  g.body([&] {
+    g(100, [&] {
+      if (Path.empty() || Path.back() != '\\') Path += '\\';
+    });
+    g(101, [&] { pobj_label2->Caption(Path); });
+    g(102, [&] { desktop.DoEvents(); });
+    g(103, [&] { NDIR = 0; });
+    g(104, [&] { DIRNAMES.assign(1, std::string()); });
+
+    // Subfolder scan: every entry, kept when its attributes carry the folder bit.
+    g(105, [&] { CONT = -1; });
+    g(106, [&] { HSEARCH = fs.FindFirstFileA(Path + "*", WFD); });
+    if (HSEARCH != platform::kInvalidSearchHandle) {
+      while (CONT != 0) {
+        g(107, [&] {
+          std::string field = nameField(WFD);
+          DirName = STRIPNULLS(field);
+        });
+        g(108, [&] { desktop.DoEvents(); });
+        if (DirName != "." && DirName != "..") {
+          g(109, [&] { attributes = fs.GetFileAttributesA(Path + DirName); });
+          if (isSearchableFolder(attributes)) {
+            g(110, [&] { DIRNAMES[static_cast<std::size_t>(NDIR.value())] = DirName; });
+            g(111, [&] { ++DirCount; });
+            g(112, [&] { ++NDIR; });
+            g(113, [&] { DIRNAMES.resize(static_cast<std::size_t>(NDIR.value()) + 1); });
+          }
+        }
+        g(114, [&] { CONT = fs.FindNextFileA(HSEARCH, WFD) ? -1 : 0; });
+      }
+      g(115, [&] { fs.FindClose(HSEARCH); });
+    }
+
+    // Pattern scan: names only, attributes are not looked at.
+    g(116, [&] { HSEARCH = fs.FindFirstFileA(Path + SEARCHSTR, WFD); });
+    g(117, [&] { CONT = -1; });
+    if (HSEARCH != platform::kInvalidSearchHandle) {
+      do {
+        g(118, [&] {
+          std::string field = nameField(WFD);
+          FILENAME = STRIPNULLS(field);
+        });
+        if (FILENAME != "." && FILENAME != "..") {
+          g(119, [&] { ++FileCount; });
+          if (rt::InStr(FILENAME, ".") > 0) {
+            g(120, [&] { pobj_label->Caption(Path + FILENAME); });
+            g(121, [&] { pstr_files.push_back(Path + FILENAME); });
+          }
+        }
+        g(122, [&] { CONT = fs.FindNextFileA(HSEARCH, WFD) ? -1 : 0; });
+        g(123, [&] { desktop.DoEvents(); });
+      } while (CONT != 0);
+      g(124, [&] { fs.FindClose(HSEARCH); });
+    }
+
+    if (NDIR > 0) {
+      g.For(125, i, 0, [&] { return NDIR - 1; }, 127, [&] {
+        g(126, [&] {
+          std::string sub = Path + DIRNAMES.at(static_cast<std::size_t>(i.value())) + "\\";
+          FINDFILESAPI(sub, SEARCHSTR, FileCount, DirCount, pobj_label, pobj_label2, pstr_files);
+        });
+      });
+    }
+  });
+}
+
+std::string STRIPNULLS(std::string& ORIGINALSTR) {
+  std::string result;
+  guard::Guarded g{"module1", "STRIPNULLS", [&] { return guard::dump("ORIGINALSTR", ORIGINALSTR); },
+                   guard::noLocals(), DumpModuleVariables};
+  g.body([&] {
+    g(100, [&] {
+      const auto nul = ORIGINALSTR.find('\0');
+      if (nul != std::string::npos) ORIGINALSTR.resize(nul);
+    });
+    g(101, [&] { result = ORIGINALSTR; });
+  });
+  return result;
+}
+
+}  // namespace module1

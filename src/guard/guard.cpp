@@ -1,0 +1,46 @@
+#include "guard/guard.h"
+
+#include "platform/platform.h"
+#include "runtime/strings.h"
+
+namespace guard {
+namespace {
+Slots theSlots;
+rt::RuntimeError theError;
+Reporter theReporter;
+}  // namespace
+
+VariableDump marker() { return VariableDump{std::string("Empty")}; }
+
+Slots& slots() { return theSlots; }
+rt::RuntimeError& currentError() { return theError; }
+void setReporter(Reporter reporter) { theReporter = std::move(reporter); }
+
+int32_t Guarded::handle(const rt::RuntimeError& error, int line) {
+  // An error from a called procedure is reported at the line of the call.
+  theError = error;
+  theError.line = line;
+  // Errors raised from here on are the handler's own and reach the caller.
+  theSlots.GuardParams = params_();
+  theSlots.GuardLocals = locals_();
+  moduleDump_();
+  const int32_t answer = theReporter ? theReporter(module_, procedure_) : kAbort;
+  if (answer == kAbort) {
+    rt::RuntimeError again = theError;
+    throw again;
+  }
+  theError = rt::RuntimeError{};
+  return answer;
+}
+
+void runOutermost(const std::function<void()>& procedure) {
+  try {
+    procedure();
+  } catch (const rt::RuntimeError& error) {
+    platform::desktop().MsgBox("Run-time error '" + rt::CStr(error.number) + "':\n\n" + error.description, 16,
+                               platform::process().AppTitle());
+    platform::End(error.number != 0 ? error.number : 1);
+  }
+}
+
+}  // namespace guard

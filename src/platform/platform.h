@@ -1,0 +1,108 @@
+#pragma once
+// The seam between the program and the operating system. Each interface keeps
+// the shape and failure behaviour of the Win32 functions it stands for, so the
+// Win32 adapters stay thin and the test doubles can mimic Windows exactly.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "runtime/datetime.h"
+
+namespace platform {
+
+constexpr int kMaxPath = 260;
+constexpr uint32_t kInvalidAttributes = 0xFFFFFFFFu;
+constexpr uint32_t kAttrReadOnly = 0x1;
+constexpr uint32_t kAttrDirectory = 0x10;
+constexpr uint32_t kAttrReparsePoint = 0x400;
+
+using SearchHandle = intptr_t;
+constexpr SearchHandle kInvalidSearchHandle = -1;
+
+// The part of WIN32_FIND_DATAA the program reads: the name field is 260
+// characters ended by NUL.
+struct FindData {
+  uint32_t dwFileAttributes = 0;
+  char cFileName[kMaxPath] = {};
+};
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+  // kInvalidSearchHandle when the folder cannot be enumerated or nothing matches.
+  virtual SearchHandle FindFirstFileA(const std::string& pattern, FindData& data) = 0;
+  virtual bool FindNextFileA(SearchHandle search, FindData& data) = 0;
+  virtual bool FindClose(SearchHandle search) = 0;
+  // kInvalidAttributes (all bits set) when the path cannot be examined.
+  virtual uint32_t GetFileAttributesA(const std::string& path) = 0;
+  // Deletes exactly this file; raises 53 (gone), 70 (in use) or 75 (read-only,
+  // a folder, access denied) when it cannot.
+  virtual void Kill(const std::string& path) = 0;
+};
+
+// Text files by file number, 1 to 511. Every line written reaches the
+// operating system before WriteLine returns.
+class TextFiles {
+ public:
+  enum class Mode { Input, Append };
+  virtual ~TextFiles() = default;
+  virtual bool IsOpen(int number) const = 0;
+  // Raises 52 (bad number), 55 (number in use), 53, 70, 75 or 76.
+  virtual void Open(int number, const std::string& path, Mode mode) = 0;
+  // Writes text + CR LF; raises 52 when the number is not open, 75 when the write fails.
+  virtual void WriteLine(int number, std::string_view text) = 0;
+  // Closing a number that is not open does nothing.
+  virtual void Close(int number) = 0;
+  virtual void CloseAll() = 0;
+};
+
+class Process {
+ public:
+  virtual ~Process() = default;
+  // The command line after the program's own name and the blanks after it.
+  virtual std::string CommandLine() = 0;
+  // Folder of the executable, without a trailing "\" except at a drive's root.
+  virtual std::string AppPath() = 0;
+  virtual std::string AppTitle() = 0;
+  virtual rt::DateTime Now() = 0;
+  virtual std::string ShortDate(const rt::DateTime& when) = 0;
+  virtual std::string LongTime(const rt::DateTime& when) = 0;
+  // Upper case as the system's code page has it (paths compare this way).
+  virtual std::string UCase(std::string_view text) = 0;
+  // Stops the process at once; windows go without their unload procedures.
+  [[noreturn]] virtual void Exit(int exitCode) = 0;
+};
+
+// Message boxes, the message pump and the mouse pointer.
+class Desktop {
+ public:
+  virtual ~Desktop() = default;
+  // Flags and answers are those of the Windows MessageBox function.
+  virtual int MsgBox(const std::string& prompt, int flags, const std::string& title) = 0;
+  // Lets the window system process the messages waiting for this thread.
+  virtual void DoEvents() = 0;
+  // 0 default, 11 hourglass.
+  virtual void SetMousePointer(int pointer) = 0;
+};
+
+struct Services {
+  FileSystem* fileSystem = nullptr;
+  TextFiles* textFiles = nullptr;
+  Process* process = nullptr;
+  Desktop* desktop = nullptr;
+};
+
+// The program-wide services; the app installs the Win32 ones, tests their doubles.
+void install(const Services& services);
+FileSystem& fileSystem();
+TextFiles& textFiles();
+Process& process();
+Desktop& desktop();
+
+// Lowest file number from `first` to `last` that no open file uses; raises 67 when none is free.
+int FreeFile(int first, int last);
+
+// Ends the program: every open file closed, then the process exits.
+[[noreturn]] void End(int exitCode);
+
+}  // namespace platform

@@ -1,0 +1,90 @@
+#include "startup/main.h"
+
+#include <string>
+#include <vector>
+
+#include "cleanup/form1.h"
+#include "cleanup/frmstatus.h"
+#include "guard/guard.h"
+#include "platform/platform.h"
+#include "runtime/datetime.h"
+#include "runtime/strings.h"
+#include "startup/globals.h"
+#include "trace/trace.h"
+
+namespace module1 {
+
+void DumpModuleVariables() { guard::slots().GuardModuleVars = guard::marker(); }
+
+void Main() {
+  std::vector<std::string> str_Args;
+  rt::int16 iLoop = 0;
+  bool bln_cleanup = false;
+  rt::int16 int_result = 0;
+  rt::int16 int_pos = 0;
+  auto& desktop = platform::desktop();
+  using TRACE::writetrace;
+
+  guard::Guarded g{"module1", "Main", guard::noParameters(),
+                   [&] {
+                     return guard::dump("str_Args", str_Args, "iLoop", iLoop, "bln_cleanup", bln_cleanup,
+                                        "int_result", int_result, "int_pos", int_pos);
+                   },
+                   DumpModuleVariables};
+  g.body([&] {
+    g(100, [&] { TRACE::begintrace(); });
+    g(101, [&] { writetrace("Start:" + rt::dateTimeText()); });
+    g(102, [&] { str_Args = rt::Split(platform::process().CommandLine(), ','); });
+    g.For(103, iLoop, 0, [&] { return static_cast<long long>(str_Args.size()) - 1; }, 108, [&] {
+      const auto element = [&]() -> const std::string& { return str_Args[static_cast<std::size_t>(iLoop.value())]; };
+      g(104, [&] { writetrace("Parameter:" + element() + " iLoop:" + rt::CStr(iLoop)); });
+      g(105, [&] {
+        if (rt::Trim(element()) == "CLEANUP") {
+          bln_cleanup = true;
+          writetrace("CLEANUP parameter provided");
+        }
+      });
+      g(106, [&] {
+        const std::string trimmed = rt::Trim(element());
+        if (!trimmed.empty() && trimmed != "CLEANUP") gstr_skip = element();
+      });
+      g(107, [&] { gstr_skip = rt::Replace(gstr_skip, "\"", ""); });
+    });
+    g(109, [&] { writetrace("Skip parameter provided:|" + gstr_skip + "|"); });
+    if (!gstr_skip.empty()) {
+      g(110, [&] { int_pos = rt::InStr(gstr_skip, ":"); });
+      g(111, [&] { writetrace("int_pos:" + rt::CStr(int_pos)); });
+      if (int_pos > 0) {
+        g(112, [&] { gstr_drive = rt::Left(gstr_skip, static_cast<std::size_t>(int_pos.value()) + 1); });
+        g(113, [&] { writetrace("gstr_drive:" + gstr_drive); });
+      }
+    }
+    if (bln_cleanup) {
+      g(114, [&] {
+        int_result = desktop.MsgBox("Have you previously installed Corvane on this computer?", 36,
+                                    "Corvane File Cleanup");
+      });
+      if (int_result != 6) {
+        g(115, [&] { writetrace("End:" + rt::dateTimeText()); });
+        g(116, [&] { platform::End(0); });
+      }
+      g(117, [&] {
+        desktop.MsgBox(
+            "A file cleanup will now be performed to remove Corvane INI and MDB files that may have been left "
+            "behind after an uninstall. This will take approximately 2-10 mins. Setup will resume after "
+            "completion.",
+            64, "Corvane File Cleanup");
+      });
+      g(118, [&] { writetrace("Start Cleanup - using commandline"); });
+      g(119, [&] { ui::windows().Show(cleanup::frmstatus::instance(), true); });
+    } else {
+      g(120, [&] { writetrace("No cleanup parameter supplied display main screen"); });
+      g(121, [&] { ui::windows().Show(cleanup::Form1::instance(), false); });
+      if (str_Args.empty()) g(122, [&] { writetrace("No parameters supplied display main screen"); });
+      g(123, [&] { writetrace("End:" + rt::dateTimeText()); });
+      g(124, [&] { TRACE::endtrace(); });
+    }
+  });
+}
+
+}  // namespace module1

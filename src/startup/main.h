@@ -1,0 +1,12 @@
+#pragma once
+
+namespace module1 {
+
+// The entry procedure: opens the trace, reads the command line and shows the
+// window of the chosen mode.
+void Main();
+
+// module1 has no module-level variables.
+void DumpModuleVariables();
+
+}  // namespace module1

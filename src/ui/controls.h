@@ -1,0 +1,63 @@
+#pragma once
+// What the window logic may do with controls; the Win32 layer supplies real
+// ones, the tests recording ones.
+#include <string>
+#include <string_view>
+
+#include "runtime/checked.h"
+
+namespace ui {
+
+struct FormLayout;
+
+class Label {
+ public:
+  virtual ~Label() = default;
+  virtual void Caption(std::string_view text) = 0;
+  virtual std::string Caption() const = 0;
+};
+
+class ListBox {
+ public:
+  virtual ~ListBox() = default;
+  virtual void AddItem(std::string_view item) = 0;
+  virtual int ListCount() const = 0;
+  // Raises "Subscript out of range" (9) outside 0..ListCount-1.
+  virtual std::string List(int index) const = 0;
+};
+
+// The controls of one window, found by their design names.
+class Controls {
+ public:
+  virtual ~Controls() = default;
+  virtual Label& label(std::string_view name) = 0;
+  virtual ListBox& listBox(std::string_view name) = 0;
+};
+
+// A window's logic: the event procedures the window layer routes to.
+class Form {
+ public:
+  virtual ~Form() = default;
+  virtual const FormLayout& Layout() const = 0;
+  // Called once the window's controls exist, before Form_Load.
+  virtual void Bind(Controls& controls) = 0;
+  virtual void Form_Load() {}
+  virtual void Form_Activate() {}
+  // False refuses a close asked for by the user.
+  virtual bool AllowUserClose() { return true; }
+  virtual void Form_Unload(rt::int16& /*Cancel*/) {}
+  virtual void Click(std::string_view /*control*/) {}
+};
+
+// Shows the program's windows.
+class WindowHost {
+ public:
+  virtual ~WindowHost() = default;
+  // Creates the window on first use; a modal show returns when it closes.
+  virtual void Show(Form& form, bool modal) = 0;
+};
+
+void install(WindowHost* host);
+WindowHost& windows();
+
+}  // namespace ui
