@@ -29,6 +29,7 @@ int FreeFile(int first, int last) {
 void End(int exitCode) {
   textFiles().CloseAll();
   process().Exit(exitCode);
+  std::terminate();  // Exit does not come back
 }
 
 }  // namespace platform
