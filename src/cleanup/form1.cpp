@@ -15,7 +15,7 @@ const ui::FormLayout& Form1::Layout() const { return ui::kForm1Layout; }
 
 void Form1::Bind(ui::Controls&) {}
 
-void Form1::DumpModuleVariables() { guard::slots().GuardModuleVars = guard::dump("str_files", std::vector<std::string>{}); }
+void Form1::DumpModuleVariables() { guard::slots().GuardModuleVars = guard::dump("str_files", instance().str_files); }
 
 void Form1::Form_Unload(rt::int16& Cancel) {
   guard::Guarded g{"Form1", "Form_Unload", [&] { return guard::dump("Cancel", Cancel); }, guard::noLocals(),

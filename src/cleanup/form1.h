@@ -1,4 +1,7 @@
 #pragma once
+#include <string>
+#include <vector>
+
 #include "ui/controls.h"
 
 namespace cleanup {
@@ -13,6 +16,8 @@ class Form1 final : public ui::Form {
   void Form_Unload(rt::int16& Cancel) override;
 
   static void DumpModuleVariables();
+
+  std::vector<std::string> str_files;
 };
 
 }  // namespace cleanup
