@@ -8,7 +8,10 @@ std::string dateTimeText() {
   auto& process = platform::process();
   const DateTime now = process.Now();
   std::string text = process.ShortDate(now);
-  if (now.hour != 0 || now.minute != 0 || now.second != 0) text += " " + process.LongTime(now);
+  if (now.hour != 0 || now.minute != 0 || now.second != 0) {
+    text += ' ';
+    text += process.LongTime(now);
+  }
   return text;
 }
 

@@ -1,0 +1,32 @@
+#include "startup/main.h"
+
+#include <windows.h>
+
+#include "guard/guard.h"
+#include "platform/platform.h"
+#include "platform/win32/messages.h"
+#include "platform/win32/services.h"
+#include "ui/win32/window_host.h"
+
+namespace {
+win32::FileSystem fileSystem;
+win32::TextFiles textFiles;
+win32::Process process;
+win32::Desktop desktop;
+win32::WindowHost windowHost;
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  platform::install({&fileSystem, &textFiles, &process, &desktop});
+  ui::install(&windowHost);
+
+  guard::runOutermost(module1::Main);
+
+  // The interactive window lives on until closing it ends the program; with
+  // no window left there is nothing to wait for.
+  if (windowHost.AnyOpen()) {
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) win32::dispatch(msg);
+  }
+  platform::End(0);
+}

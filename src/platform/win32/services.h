@@ -1,0 +1,58 @@
+#pragma once
+// The Win32 services behind the platform seam. This header stays free of
+// <windows.h> so the tests of the adapters can use them through the seam alone.
+#include <array>
+#include <string>
+#include <string_view>
+
+#include "platform/platform.h"
+
+namespace win32 {
+
+class FileSystem final : public platform::FileSystem {
+ public:
+  platform::SearchHandle FindFirstFileA(const std::string& pattern, platform::FindData& data) override;
+  bool FindNextFileA(platform::SearchHandle search, platform::FindData& data) override;
+  bool FindClose(platform::SearchHandle search) override;
+  uint32_t GetFileAttributesA(const std::string& path) override;
+  void Kill(const std::string& path) override;
+};
+
+class TextFiles final : public platform::TextFiles {
+ public:
+  bool IsOpen(int number) const override;
+  void Open(int number, const std::string& path, Mode mode) override;
+  void WriteLine(int number, std::string_view text) override;
+  void Close(int number) override;
+  void CloseAll() override;
+
+ private:
+  static constexpr int kLast = 511;
+  std::array<void*, kLast + 1> handles_{};  // HANDLE by file number, null while closed
+};
+
+class Process final : public platform::Process {
+ public:
+  std::string CommandLine() override;
+  std::string AppPath() override;
+  std::string AppTitle() override;
+  rt::DateTime Now() override;
+  std::string ShortDate(const rt::DateTime& when) override;
+  std::string LongTime(const rt::DateTime& when) override;
+  std::string UCase(std::string_view text) override;
+  [[noreturn]] void Exit(int exitCode) override;
+};
+
+class Desktop final : public platform::Desktop {
+ public:
+  int MsgBox(const std::string& prompt, int flags, const std::string& title) override;
+  void DoEvents() override;
+  void SetMousePointer(int pointer) override;
+};
+
+// What follows the program's name in a full command line: a quoted name ends
+// at its closing quote, an unquoted one at the first blank or tab; the blanks
+// and tabs after it go too, the rest stays as given.
+std::string commandLineArguments(std::string_view commandLine);
+
+}  // namespace win32

@@ -1,0 +1,65 @@
+#include <windows.h>
+
+#include <string>
+
+#include "platform/win32/services.h"
+#include "runtime/error.h"
+
+namespace win32 {
+namespace {
+
+[[noreturn]] void raiseOpenError(DWORD error) {
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+      rt::raise(rt::errFileNotFound);
+    case ERROR_PATH_NOT_FOUND:
+      rt::raise(rt::errPathNotFound);
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+      rt::raise(rt::errPermissionDenied);
+    default:
+      rt::raise(rt::errPathFileAccess);
+  }
+}
+
+}  // namespace
+
+bool TextFiles::IsOpen(int number) const {
+  return number >= 1 && number <= kLast && handles_[static_cast<std::size_t>(number)] != nullptr;
+}
+
+void TextFiles::Open(int number, const std::string& path, Mode mode) {
+  if (number < 1 || number > kLast) rt::raise(rt::errBadFileNameOrNumber);
+  if (IsOpen(number)) rt::raise(rt::errFileAlreadyOpen);
+  const bool append = mode == Mode::Append;
+  const HANDLE file =
+      CreateFileA(path.c_str(), append ? FILE_APPEND_DATA : GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                  append ? OPEN_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) raiseOpenError(GetLastError());
+  handles_[static_cast<std::size_t>(number)] = file;
+}
+
+void TextFiles::WriteLine(int number, std::string_view text) {
+  if (!IsOpen(number)) rt::raise(rt::errBadFileNameOrNumber);
+  // One call per line, nothing held back: a process killed mid-run keeps every line written so far.
+  std::string line(text);
+  line += "\r\n";
+  DWORD written = 0;
+  if (!WriteFile(handles_[static_cast<std::size_t>(number)], line.data(), static_cast<DWORD>(line.size()), &written,
+                 nullptr) ||
+      written != line.size())
+    rt::raise(rt::errPathFileAccess);
+}
+
+void TextFiles::Close(int number) {
+  if (!IsOpen(number)) return;
+  auto& handle = handles_[static_cast<std::size_t>(number)];
+  CloseHandle(handle);
+  handle = nullptr;
+}
+
+void TextFiles::CloseAll() {
+  for (int n = 1; n <= kLast; ++n) Close(n);
+}
+
+}  // namespace win32

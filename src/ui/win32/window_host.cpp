@@ -1,0 +1,298 @@
+#include "ui/win32/window_host.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "guard/guard.h"
+#include "platform/platform.h"
+#include "platform/win32/messages.h"
+#include "runtime/error.h"
+#include "ui/layouts.h"
+
+namespace win32 {
+namespace {
+
+// Posted once a window is first active, so the activation procedure runs from
+// the message loop and may keep pumping messages for as long as it works.
+constexpr UINT kActivateMessage = WM_APP + 1;
+
+constexpr DWORD kFormStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+constexpr DWORD kFormExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
+
+std::string textOf(HWND window) {
+  std::string text(static_cast<std::size_t>(GetWindowTextLengthA(window)) + 1, '\0');
+  text.resize(static_cast<std::size_t>(GetWindowTextA(window, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
+class Label final : public ui::Label {
+ public:
+  explicit Label(HWND window) : window_(window) {}
+  void Caption(std::string_view text) override { SetWindowTextA(window_, std::string(text).c_str()); }
+  std::string Caption() const override { return textOf(window_); }
+
+ private:
+  HWND window_;
+};
+
+class ListBox final : public ui::ListBox {
+ public:
+  explicit ListBox(HWND window) : window_(window) {}
+  void AddItem(std::string_view item) override {
+    const LRESULT added = SendMessageA(window_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(std::string(item).c_str()));
+    if (added == LB_ERR || added == LB_ERRSPACE) rt::raise(rt::errOutOfMemory);
+  }
+  int ListCount() const override { return static_cast<int>(SendMessageA(window_, LB_GETCOUNT, 0, 0)); }
+  std::string List(int index) const override {
+    if (index < 0 || index >= ListCount()) rt::raise(rt::errSubscriptOutOfRange);
+    const auto length = SendMessageA(window_, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
+    std::string text(static_cast<std::size_t>(length) + 1, '\0');
+    const auto copied =
+        SendMessageA(window_, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
+    return text;
+  }
+
+ private:
+  HWND window_;
+};
+
+struct Window final : ui::Controls {
+  explicit Window(ui::Form& f) : form(f) {}
+
+  ui::Label& label(std::string_view name) override { return *find(labels, name); }
+  ui::ListBox& listBox(std::string_view name) override { return *find(lists, name); }
+
+  template <class T>
+  T* find(std::map<std::string, std::unique_ptr<T>, std::less<>>& controls, std::string_view name) {
+    const auto it = controls.find(name);
+    if (it == controls.end())
+      rt::raise(rt::errObjectDoesNotSupport, "No control " + std::string(name) + " on " + form.Layout().name);
+    return it->second.get();
+  }
+
+  ui::Form& form;
+  HWND hwnd = nullptr;
+  bool activatePosted = false;
+  HWND lastFocus = nullptr;
+  std::map<std::string, std::unique_ptr<ui::Label>, std::less<>> labels;
+  std::map<std::string, std::unique_ptr<ui::ListBox>, std::less<>> lists;
+};
+
+std::map<ui::Form*, std::unique_ptr<Window>> windows;
+
+struct Dpi {
+  int x, y;
+};
+
+Dpi screenDpi() {
+  const HDC screen = GetDC(nullptr);
+  const Dpi dpi{GetDeviceCaps(screen, LOGPIXELSX), GetDeviceCaps(screen, LOGPIXELSY)};
+  ReleaseDC(nullptr, screen);
+  return dpi;
+}
+
+int pixels(int twips, int dpi) { return MulDiv(twips, dpi, 1440); }
+
+HFONT formFont(const Dpi& dpi) {
+  static const HFONT font =
+      CreateFontA(-static_cast<int>(std::lround(ui::kFontPoints * dpi.y / 72.0)), 0, 0, 0, FW_NORMAL, FALSE, FALSE,
+                  FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                  DEFAULT_PITCH | FF_DONTCARE, ui::kFontFace);
+  return font;
+}
+
+bool anyWindowOpen() {
+  return std::any_of(windows.begin(), windows.end(), [](const auto& entry) { return entry.second->hwnd != nullptr; });
+}
+
+LRESULT handle(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_ACTIVATE:
+      if (LOWORD(wParam) == WA_INACTIVE) {
+        const HWND focus = GetFocus();
+        if (focus && IsChild(w.hwnd, focus)) w.lastFocus = focus;
+      } else {
+        const HWND focus =
+            w.lastFocus && IsWindow(w.lastFocus) ? w.lastFocus : GetNextDlgTabItem(w.hwnd, nullptr, FALSE);
+        SetFocus(focus ? focus : w.hwnd);
+        if (!w.activatePosted) {
+          w.activatePosted = true;
+          PostMessageA(w.hwnd, kActivateMessage, 0, 0);
+        }
+      }
+      return 0;
+    case kActivateMessage:
+      guard::runOutermost([&] { w.form.Form_Activate(); });
+      return 0;
+    case WM_CLOSE: {
+      bool close = false;
+      guard::runOutermost([&] {
+        if (!w.form.AllowUserClose()) return;
+        rt::int16 Cancel = 0;
+        w.form.Form_Unload(Cancel);
+        close = Cancel == 0;
+      });
+      if (close) DestroyWindow(w.hwnd);
+      return 0;
+    }
+    case WM_COMMAND: {
+      const auto& controls = w.form.Layout().controls;
+      const auto index = static_cast<std::size_t>(LOWORD(wParam)) - 1000;
+      if (HIWORD(wParam) == BN_CLICKED && lParam != 0 && index < controls.size())
+        guard::runOutermost([&] { w.form.Click(controls[index].name); });
+      return 0;
+    }
+    case WM_SETCURSOR:
+      // The hourglass covers the whole window, its controls included, while it is set.
+      if (const HCURSOR cursor = programCursor()) {
+        SetCursor(cursor);
+        return TRUE;
+      }
+      break;
+    case WM_NCDESTROY:
+      SetWindowLongPtrA(w.hwnd, GWLP_USERDATA, 0);
+      w.hwnd = nullptr;
+      // With the last window gone the program has nothing left to do.
+      if (!anyWindowOpen()) PostQuitMessage(0);
+      return 0;
+  }
+  return DefWindowProcA(w.hwnd, message, wParam, lParam);
+}
+
+LRESULT CALLBACK formProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  // No exception may unwind through the system's frames.
+  try {
+    if (message == WM_NCCREATE) {
+      auto* w = static_cast<Window*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+      w->hwnd = hwnd;
+      SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(w));
+    }
+    auto* w = reinterpret_cast<Window*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    return w ? handle(*w, message, wParam, lParam) : DefWindowProcA(hwnd, message, wParam, lParam);
+  } catch (...) {
+    platform::End(1);
+  }
+}
+
+void registerClass() {
+  static const bool registered = [] {
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = formProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = kFormClass;
+    return RegisterClassExA(&wc) != 0;
+  }();
+  if (!registered) rt::raise(rt::errOutOfMemory);
+}
+
+HWND createControl(Window& w, const ui::ControlLayout& c, int id, const Dpi& dpi) {
+  const char* windowClass = "STATIC";
+  DWORD style = WS_CHILD | (c.visible ? WS_VISIBLE : 0);
+  switch (c.kind) {
+    // A plain static wraps its text within its fixed size.
+    case ui::ControlKind::Label:
+      style |= SS_LEFT;
+      break;
+    case ui::ControlKind::ListBox:
+      windowClass = "LISTBOX";
+      style |= WS_VSCROLL | WS_BORDER | WS_TABSTOP | LBS_NOTIFY;  // kept in the order added
+      break;
+    case ui::ControlKind::CommandButton:
+      windowClass = "BUTTON";
+      style |= WS_TABSTOP | BS_PUSHBUTTON;
+      break;
+  }
+  const HWND control =
+      CreateWindowExA(0, windowClass, c.caption, style, pixels(c.left, dpi.x), pixels(c.top, dpi.y),
+                      pixels(c.width, dpi.x), pixels(c.height, dpi.y), w.hwnd,
+                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr), nullptr);
+  if (!control) rt::raise(rt::errOutOfMemory);
+  if (!c.defaultFont) SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(formFont(dpi)), FALSE);
+  return control;
+}
+
+void create(Window& w) {
+  registerClass();
+  const ui::FormLayout& layout = w.form.Layout();
+  const Dpi dpi = screenDpi();
+  RECT frame{0, 0, pixels(layout.clientWidth, dpi.x), pixels(layout.clientHeight, dpi.y)};
+  AdjustWindowRectEx(&frame, kFormStyle, FALSE, kFormExStyle);
+  const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+  const int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2, y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+  w.activatePosted = false;
+  w.lastFocus = nullptr;
+  if (!CreateWindowExA(kFormExStyle, kFormClass, layout.caption, kFormStyle, x, y, width, height, nullptr, nullptr,
+                       GetModuleHandleA(nullptr), &w))
+    rt::raise(rt::errOutOfMemory);
+
+  // Creation in tab order makes the window order the tab order.
+  std::vector<std::size_t> order(layout.controls.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    return layout.controls[a].tabIndex < layout.controls[b].tabIndex;
+  });
+  w.labels.clear();
+  w.lists.clear();
+  for (const std::size_t i : order) {
+    const ui::ControlLayout& c = layout.controls[i];
+    const HWND control = createControl(w, c, 1000 + static_cast<int>(i), dpi);
+    if (c.kind == ui::ControlKind::Label) w.labels[c.name] = std::make_unique<Label>(control);
+    if (c.kind == ui::ControlKind::ListBox) w.lists[c.name] = std::make_unique<ListBox>(control);
+  }
+  w.form.Bind(w);
+  w.form.Form_Load();
+}
+
+BOOL CALLBACK collectEnabled(HWND window, LPARAM param) {
+  auto* found = reinterpret_cast<std::vector<HWND>*>(param);
+  if (IsWindowVisible(window) && IsWindowEnabled(window)) found->push_back(window);
+  return TRUE;
+}
+
+void runModal(Window& w) {
+  std::vector<HWND> others;
+  EnumThreadWindows(GetCurrentThreadId(), collectEnabled, reinterpret_cast<LPARAM>(&others));
+  others.erase(std::remove(others.begin(), others.end(), w.hwnd), others.end());
+  for (const HWND other : others) EnableWindow(other, FALSE);
+  MSG msg;
+  while (w.hwnd) {
+    const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+    if (got == 0) PostQuitMessage(static_cast<int>(msg.wParam));  // for the outer loop
+    if (got <= 0) break;
+    dispatch(msg);
+  }
+  for (const HWND other : others)
+    if (IsWindow(other)) EnableWindow(other, TRUE);
+}
+
+}  // namespace
+
+void WindowHost::Show(ui::Form& form, bool modal) {
+  auto& slot = windows[&form];
+  if (!slot) slot = std::make_unique<Window>(form);
+  Window& w = *slot;
+  if (!w.hwnd) create(w);
+  ShowWindow(w.hwnd, SW_SHOWNORMAL);
+  UpdateWindow(w.hwnd);
+  SetForegroundWindow(w.hwnd);
+  // Shown without the activation message (another program in front): start the procedure anyway.
+  if (!w.activatePosted) {
+    w.activatePosted = true;
+    PostMessageA(w.hwnd, kActivateMessage, 0, 0);
+  }
+  if (modal) runModal(w);
+}
+
+bool WindowHost::AnyOpen() const { return anyWindowOpen(); }
+
+}  // namespace win32
