@@ -26,7 +26,9 @@ int32_t Guarded::handle(const rt::RuntimeError& error, int line) {
   moduleDump_();
   const int32_t answer = theReporter ? theReporter(module_, procedure_) : kAbort;
   if (answer == kAbort) {
+    // The report routine restored the error the component may have changed.
     rt::RuntimeError again = theError;
+    again.reported = static_cast<bool>(theReporter);
     throw again;
   }
   theError = rt::RuntimeError{};
@@ -37,7 +39,9 @@ void runOutermost(const std::function<void()>& procedure) {
   try {
     procedure();
   } catch (const rt::RuntimeError& error) {
-    platform::desktop().MsgBox("Run-time error '" + rt::CStr(error.number) + "':\n\n" + error.description, 16,
+    // One the user has already seen in a report ends the program quietly.
+    if (!error.reported)
+      platform::desktop().MsgBox("Run-time error '" + rt::CStr(error.number) + "':\n\n" + error.description, 16,
                                platform::process().AppTitle());
     platform::End(error.number != 0 ? error.number : 1);
   }

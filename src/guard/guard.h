@@ -34,11 +34,12 @@ void setReporter(Reporter reporter);
 class Guarded {
  public:
   using DumpFn = std::function<VariableDump()>;
-  using ModuleDumpFn = void (*)();
+  // A form or class dumps the fields of the very object whose procedure failed.
+  using ModuleDumpFn = std::function<void()>;
 
   Guarded(std::string module, std::string procedure, DumpFn params, DumpFn locals, ModuleDumpFn moduleDump)
       : module_(std::move(module)), procedure_(std::move(procedure)), params_(std::move(params)),
-        locals_(std::move(locals)), moduleDump_(moduleDump) {}
+        locals_(std::move(locals)), moduleDump_(std::move(moduleDump)) {}
 
   // Runs the procedure's statements; an answer that leaves the procedure ends here.
   template <class Body>

@@ -32,6 +32,7 @@ struct RuntimeError : std::exception {
   std::string helpFile;
   int32_t helpContext = 0;
   int32_t line = 0;  // numbered statement that failed, 0 when unknown
+  bool reported = false;  // the user has seen it in a report and chose to pass it on
 
   const char* what() const noexcept override { return description.c_str(); }
 };

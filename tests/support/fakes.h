@@ -85,11 +85,15 @@ class FakeProcess final : public platform::Process {
   std::string commandLine;
   std::string appPath = "C:\\Program Files\\Corvane";
   rt::DateTime now{2026, 12, 6, 8, 40, 5};
+  int clockFailures = 0;  // the next reads of the clock that raise error 5
 
   std::string CommandLine() override { return commandLine; }
   std::string AppPath() override { return appPath; }
   std::string AppTitle() override { return "CorvaneFileCleanup"; }
-  rt::DateTime Now() override { return now; }
+  rt::DateTime Now() override {
+    if (clockFailures > 0 && clockFailures--) rt::raise(rt::errInvalidProcedureCall);
+    return now;
+  }
   std::string ShortDate(const rt::DateTime& when) override;
   std::string LongTime(const rt::DateTime& when) override;
   std::string UCase(std::string_view text) override;
