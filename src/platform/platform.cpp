@@ -19,6 +19,8 @@ FileSystem& fileSystem() { return required(current.fileSystem); }
 TextFiles& textFiles() { return required(current.textFiles); }
 Process& process() { return required(current.process); }
 Desktop& desktop() { return required(current.desktop); }
+Libraries& libraries() { return required(current.libraries); }
+SpecialFolders& specialFolders() { return required(current.specialFolders); }
 
 int FreeFile(int first, int last) {
   for (int n = first; n <= last; ++n)

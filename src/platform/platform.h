@@ -85,11 +85,63 @@ class Desktop {
   virtual void SetMousePointer(int pointer) = 0;
 };
 
+// The kernel's library loader. Handles are 0 when there is none.
+using ModuleHandle = intptr_t;
+using ProcAddress = intptr_t;
+
+class Libraries {
+ public:
+  virtual ~Libraries() = default;
+  // The handle of a library already loaded in the process, 0 when it is not;
+  // takes no reference. A name without extension means ".dll".
+  virtual ModuleHandle GetModuleHandleA(const std::string& name) = 0;
+  // Loads the library (one more reference); 0 when it cannot be loaded.
+  virtual ModuleHandle LoadLibraryA(const std::string& name) = 0;
+  // 0 when the library does not export `procName`.
+  virtual ProcAddress GetProcAddress(ModuleHandle module, const std::string& procName) = 0;
+  // Drops one reference taken by LoadLibraryA.
+  virtual bool FreeLibrary(ModuleHandle module) = 0;
+};
+
+// Shell result codes; anything but kSOk is a failure of some kind.
+using HResult = int32_t;
+constexpr HResult kSOk = 0;
+constexpr HResult kSFalse = 1;  // the folder-path query: a valid folder that does not exist
+constexpr HResult kEInvalidArg = static_cast<HResult>(0x80070057u);
+constexpr int32_t kCsidlFlagCreate = 0x8000;
+constexpr uint32_t kShgfpTypeCurrent = 0, kShgfpTypeDefault = 1;
+
+// An item identifier list the shell hands out; the receiver releases it with CoTaskMemFree.
+using ItemIdList = intptr_t;
+
+// Special folders and the system directories. Every `path` buffer holds kMaxPath characters.
+class SpecialFolders {
+ public:
+  virtual ~SpecialFolders() = default;
+  // SHGetFolderPathA of the "shfolder" library, bound at its first call so
+  // that a system without the library never loads it. kSOk only when the
+  // path has been written NUL-terminated into `path`; a failure code when
+  // the library or its export is missing.
+  virtual HResult SHGetFolderPathA(intptr_t owner, int32_t folder, intptr_t token, uint32_t flags, char* path) = 0;
+  // kSOk with an item identifier the caller must release; kEInvalidArg for an unknown number.
+  virtual HResult SHGetSpecialFolderLocation(intptr_t owner, int32_t folder, ItemIdList& pidl) = 0;
+  // False for items without a file-system path (virtual folders).
+  virtual bool SHGetPathFromIDListA(ItemIdList pidl, char* path) = 0;
+  virtual void CoTaskMemFree(ItemIdList pidl) = 0;
+  // The length written without its NUL; 0 on failure; when `size` is too
+  // small, the size needed (NUL included) and nothing written.
+  virtual uint32_t GetSystemDirectoryA(char* buffer, uint32_t size) = 0;
+  virtual uint32_t GetTempPathA(uint32_t size, char* buffer) = 0;
+  virtual uint32_t GetWindowsDirectoryA(char* buffer, uint32_t size) = 0;
+};
+
 struct Services {
   FileSystem* fileSystem = nullptr;
   TextFiles* textFiles = nullptr;
   Process* process = nullptr;
   Desktop* desktop = nullptr;
+  Libraries* libraries = nullptr;
+  SpecialFolders* specialFolders = nullptr;
 };
 
 // The program-wide services; the app installs the Win32 ones, tests their doubles.
@@ -98,6 +150,8 @@ FileSystem& fileSystem();
 TextFiles& textFiles();
 Process& process();
 Desktop& desktop();
+Libraries& libraries();
+SpecialFolders& specialFolders();
 
 // Lowest file number from `first` to `last` that no open file uses; raises 67 when none is free.
 int FreeFile(int first, int last);

@@ -50,6 +50,35 @@ class Desktop final : public platform::Desktop {
   void SetMousePointer(int pointer) override;
 };
 
+class Libraries final : public platform::Libraries {
+ public:
+  platform::ModuleHandle GetModuleHandleA(const std::string& name) override;
+  platform::ModuleHandle LoadLibraryA(const std::string& name) override;
+  platform::ProcAddress GetProcAddress(platform::ModuleHandle module, const std::string& procName) override;
+  bool FreeLibrary(platform::ModuleHandle module) override;
+};
+
+class SpecialFolders final : public platform::SpecialFolders {
+ public:
+  SpecialFolders() = default;
+  SpecialFolders(const SpecialFolders&) = delete;
+  SpecialFolders& operator=(const SpecialFolders&) = delete;
+  ~SpecialFolders() override;  // lets go of "shfolder" if the query was bound
+
+  platform::HResult SHGetFolderPathA(intptr_t owner, int32_t folder, intptr_t token, uint32_t flags,
+                                     char* path) override;
+  platform::HResult SHGetSpecialFolderLocation(intptr_t owner, int32_t folder, platform::ItemIdList& pidl) override;
+  bool SHGetPathFromIDListA(platform::ItemIdList pidl, char* path) override;
+  void CoTaskMemFree(platform::ItemIdList pidl) override;
+  uint32_t GetSystemDirectoryA(char* buffer, uint32_t size) override;
+  uint32_t GetTempPathA(uint32_t size, char* buffer) override;
+  uint32_t GetWindowsDirectoryA(char* buffer, uint32_t size) override;
+
+ private:
+  void* shfolder_ = nullptr;        // HMODULE, once the folder-path query is bound
+  void (*folderPath_)() = nullptr;  // the bound SHGetFolderPathA
+};
+
 // What follows the program's name in a full command line: a quoted name ends
 // at its closing quote, an unquoted one at the first blank or tab; the blanks
 // and tabs after it go too, the rest stays as given.
