@@ -1,7 +1,9 @@
 // corvane_drive: starts the program with an exact command line and, on
-// request, answers its boxes and photographs the status window.
+// request, answers its boxes and photographs the status window, or presses
+// Find in the interactive window and photographs that once the Find is done
+// (then closes it).
 //
-//   corvane_drive EXE [--answer yes|no|none] [--shot UNIX_PNG] [--timeout SECONDS]
+//   corvane_drive EXE [--answer yes|no|none] [--shot UNIX_PNG] [--find-shot UNIX_PNG] [--timeout SECONDS]
 //
 // The argument text comes from the environment variable CORVANE_ARGS, as it
 // stands: Wine would re-quote anything passed as arguments. Exits with the
@@ -13,13 +15,16 @@
 #include <thread>
 
 #include "e2e/driver.h"
+#include "ui/layouts.h"
 
 using namespace e2e;
 
 namespace {
 
 int usage() {
-  std::fprintf(stderr, "usage: corvane_drive EXE [--answer yes|no|none] [--shot UNIX_PNG] [--timeout SECONDS]\n");
+  std::fprintf(stderr,
+               "usage: corvane_drive EXE [--answer yes|no|none] [--shot UNIX_PNG] [--find-shot UNIX_PNG] "
+               "[--timeout SECONDS]\n");
   return 2;
 }
 
@@ -38,13 +43,36 @@ void photograph(HWND window, const std::string& png) {
   say(status == 0 ? "screenshot: " + png : "screenshot failed (" + std::to_string(status) + ")");
 }
 
+// Presses Find, waits for its count, shows what it listed, photographs the
+// window and closes it.
+void findAndPhotograph(const Process& app, const std::string& png, Ms limit) {
+  const auto& layout = ui::kForm1Layout;
+  const std::wstring caption = widen(layout.caption);
+  const HWND main =
+      waitWindow(app, [&](const Window& w) { return w.title == caption && w.className != L"#32770"; }, Ms(60000));
+  if (!main) return;
+  press(main, layout.controlId("Command1"));
+  say("pressed: Find");
+  const HWND count = child(main, layout.controlId("Label5"));
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (text(count).empty() && app.running() && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(Ms(50));
+  say("No. Files Found: " + narrow(text(count)));
+  if (const auto items = listItems(child(main, layout.controlId("List1"))))
+    for (const auto& item : *items) say("  listed " + narrow(item));
+  std::this_thread::sleep_for(Ms(300));  // painted
+  photograph(main, png);
+  closeWindow(main);
+  say("closed the window");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 2) return usage();
   // A Unix path is taken too, as the scripts have those.
   const std::string exe = argv[1][0] == '/' ? narrow(dosPath(argv[1])) : argv[1];
-  std::string answerMode = "none", shot;
+  std::string answerMode = "none", shot, findShot;
   long timeoutSeconds = 0;  // none: a person may be at the window
   for (int i = 2; i < argc; ++i) {
     const std::string option = argv[i];
@@ -52,6 +80,7 @@ int main(int argc, char** argv) {
     const std::string value = argv[++i];
     if (option == "--answer" && (value == "yes" || value == "no" || value == "none")) answerMode = value;
     else if (option == "--shot") shot = value;
+    else if (option == "--find-shot") findShot = value;
     else if (option == "--timeout") timeoutSeconds = std::strtol(value.c_str(), nullptr, 10);
     else return usage();
   }
@@ -107,6 +136,8 @@ int main(int argc, char** argv) {
         say("answered: OK");
       }
   }
+
+  if (!findShot.empty()) findAndPhotograph(app, findShot, limit);
 
   const auto code = app.waitExit(limit);
   if (!code) {
