@@ -11,9 +11,11 @@ export WINEDLLOVERRIDES="mscoree,mshtml="   # no Mono or Gecko prompts in a fres
 WINE_HOME="$BUILD/wine-home"
 # Drive T: of the prefix belongs to the tests and the demo.
 TEST_DRIVE="$BUILD/wine-t"
+# Drive U: is a second one, for the tests of the error report.
+REPORT_DRIVE="$BUILD/wine-u"
 
 ensure_prefix() {
-  mkdir -p "$WINE_HOME" "$TEST_DRIVE"
+  mkdir -p "$WINE_HOME" "$TEST_DRIVE" "$REPORT_DRIVE"
   if [ ! -f "$WINEPREFIX/.corvane-ready" ]; then
     echo "Creating the Wine prefix $WINEPREFIX (once, about ten seconds)..." >&2
     mkdir -p "$WINEPREFIX"
@@ -25,6 +27,7 @@ ensure_prefix() {
     touch "$WINEPREFIX/.corvane-ready"
   fi
   ln -sfn "$TEST_DRIVE" "$WINEPREFIX/dosdevices/t:"
+  ln -sfn "$REPORT_DRIVE" "$WINEPREFIX/dosdevices/u:"
 }
 
 # Starts Xvfb when no display is there; sets DISPLAY.

@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include "guard/guard.h"
+#include "guard/modvbguard.h"
+#include "guard/win32/report.h"
 #include "platform/platform.h"
 #include "platform/win32/messages.h"
 #include "platform/win32/services.h"
@@ -13,12 +15,17 @@ win32::FileSystem fileSystem;
 win32::TextFiles textFiles;
 win32::Process process;
 win32::Desktop desktop;
+win32::Libraries libraries;
+win32::SpecialFolders specialFolders;
 win32::WindowHost windowHost;
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  platform::install({&fileSystem, &textFiles, &process, &desktop});
+  platform::install({&fileSystem, &textFiles, &process, &desktop, &libraries, &specialFolders});
   ui::install(&windowHost);
+  // Reports go to the registered report object, or to our own dialog where there is none.
+  guard::installComponentFactory(win32::reportComponents(win32::kReportProgId, win32::newReportDialog));
+  guard::setReporter(modVBGuard::GuardReportError);
 
   guard::runOutermost(module1::Main);
 
