@@ -1,9 +1,14 @@
 #include "trace/trace.h"
 
+#include <memory>
+
 #include "guard/guard.h"
 #include "platform/platform.h"
 #include "runtime/datetime.h"
+#include "runtime/strings.h"
 #include "startup/globals.h"
+#include "sysfolders/csystemfolders.h"
+#include "trace/frmpics.h"
 
 namespace TRACE {
 
@@ -40,19 +45,106 @@ void endtrace() {
   });
 }
 
+namespace {
+
+// F + "\" + T, without doubling a backslash F already ends in.
+std::string joined(const std::string& folder, const std::string& tail) {
+  return folder.empty() || folder.back() != '\\' ? folder + "\\" + tail : folder + tail;
+}
+
+// The folder exists: its attributes carry the folder bit. A path whose
+// attributes cannot be read counts as missing.
+bool folderExists(const std::string& path) {
+  const uint32_t attributes = platform::fileSystem().GetFileAttributesA(path);
+  return attributes != platform::kInvalidAttributes && (attributes & platform::kAttrDirectory) != 0;
+}
+
+}  // namespace
+
+bool FileExists(const std::string& Path, bool bdir) {
+  rt::int16 x = 0;
+  rt::int32 ll_count = 0;
+  std::string ls_temppath;
+  int32_t errNumber = 0;
+  bool result = false;
+  // Every error is passed over: the statement after it runs, and the result is false.
+  const auto next = [&](auto&& statement) {
+    try {
+      statement();
+    } catch (const rt::RuntimeError& error) {
+      errNumber = error.number;
+    }
+  };
+  auto& files = platform::textFiles();
+  next([&] { x = platform::FreeFile(1, 255); });
+  if (bdir) {
+    auto& form = frmpics::instance();
+    next([&] { ls_temppath = joined(platform::process().AppPath(), ""); });
+    next([&] {
+      ui::windows().Load(form);
+      form.FDirectory->Path(platform::process().AppPath());
+    });
+    bool listed = false;
+    next([&] { listed = form.FDirectory && !form.FDirectory->Path().empty() && form.FDirectory->ListCount() > 0; });
+    if (listed) {
+      auto& process = platform::process();
+      const int32_t count = form.FDirectory->ListCount();
+      for (ll_count = 0; ll_count < count; ++ll_count) {
+        bool same = false;
+        next([&] { same = process.UCase(Path) == process.UCase(ls_temppath + form.FDirectory->List(ll_count)); });
+        if (same) return true;
+      }
+    }
+  }
+  next([&] { files.Open(x, Path, platform::TextFiles::Mode::Input); });
+  result = errNumber == 0;
+  next([&] { files.Close(x); });
+  return result;
+}
+
 std::string GetWritePath(bool VentrikaPath) {
   std::string result;
   std::string str_inipath;
+  std::string str_sysfolder;
+  std::unique_ptr<CSystemFolders> sf;
+  std::string str_sysfolderini;
+  bool searchVentrika = false;
+  bool exists = false;
   guard::Guarded g{"TRACE", "GetWritePath", [&] { return guard::dump("VentrikaPath", VentrikaPath); },
-                   [&] { return guard::dump("str_inipath", str_inipath); }, DumpModuleVariables};
+                   [&] {
+                     return guard::dump("str_inipath", str_inipath, "str_sysfolder", str_sysfolder, "sf", sf.get(),
+                                        "str_sysfolderini", str_sysfolderini, "searchVentrika", searchVentrika);
+                   },
+                   DumpModuleVariables};
   g.body([&] {
-    // The program's own folder, untested, until the application-data folder is looked up.
-    g(100, [&] {
-      str_inipath = platform::process().AppPath();
-      if (str_inipath.empty() || str_inipath.back() != '\\') str_inipath += '\\';
-    });
-    g(101, [&] { writetrace("GetWritePath() - write path:" + str_inipath + " Exists. Use this app folder"); });
-    g(102, [&] { result = str_inipath; });
+    g(100, [&] { searchVentrika = VentrikaPath; });
+    g(101, [&] { sf = std::make_unique<CSystemFolders>(); });
+    g(102, [&] { str_sysfolder = sf->Path(sysfolders::CSIDL_COMMON_APPDATA, true, false); });
+    g(103, [&] { sf.reset(); });
+    g(104, [&] { writetrace("GetWritePath() - searchVentrika:" + rt::CStr(searchVentrika)); });
+    g(105, [&] { writetrace("GetWritePath() - Common App Data Folder:" + str_sysfolder); });
+    g(106, [&] { str_sysfolderini = joined(str_sysfolder, "corvane3\\"); });
+    g(107, [&] { writetrace("GetWritePath() - write path:" + str_sysfolderini); });
+    g(108, [&] { exists = folderExists(str_sysfolderini); });
+    if (exists) {
+      g(109, [&] { writetrace("GetWritePath() - write path:" + str_sysfolderini + " Exists. Use this folder"); });
+      g(110, [&] { result = str_sysfolderini; });
+      return;
+    }
+    g(111, [&] { writetrace("GetWritePath() - write path:" + str_sysfolderini + " Does not exist"); });
+    g(112, [&] { str_sysfolderini = joined(str_sysfolder, ""); });
+    g(113, [&] { writetrace("GetWritePath() - write path:" + str_sysfolderini); });
+    g(114, [&] { exists = folderExists(str_sysfolderini); });
+    if (exists) {
+      g(115, [&] { writetrace("GetWritePath() - write path:" + str_sysfolderini + " Exists. Use this folder"); });
+      g(116, [&] { result = str_sysfolderini; });
+      return;
+    }
+    g(117, [&] { writetrace("GetWritePath() - write path:" + str_sysfolderini + " Does not exist"); });
+    // The program's own folder is taken untested, as the last resort.
+    g(118, [&] { str_inipath = joined(platform::process().AppPath(), ""); });
+    g(119, [&] { writetrace("GetWritePath() - write path:" + str_inipath + " Exists. Use this app folder"); });
+    g(120, [&] { result = str_inipath; });
   });
   return result;
 }

@@ -12,6 +12,10 @@ void endtrace();
 // The folder the trace log is written to, always ending in "\".
 std::string GetWritePath(bool VentrikaPath = false);
 
+// Whether Path names a file: found in the program's folder (when bdir is
+// set) or opened for reading. Never raises.
+bool FileExists(const std::string& Path, bool bdir);
+
 // TRACE has no module-level variables.
 void DumpModuleVariables();
 

@@ -2,10 +2,16 @@
 
 #include <exception>
 
+#include "runtime/error.h"
+
 namespace ui {
 namespace {
 WindowHost* current = nullptr;
 }
+
+FileListBox& Controls::fileListBox(std::string_view) { rt::raise(rt::errObjectDoesNotSupport); }
+
+void WindowHost::Load(Form&) { rt::raise(rt::errObjectDoesNotSupport); }
 
 void install(WindowHost* host) { current = host; }
 

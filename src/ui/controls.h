@@ -26,12 +26,24 @@ class ListBox {
   virtual std::string List(int index) const = 0;
 };
 
+// Lists the names of the files in one folder.
+class FileListBox {
+ public:
+  virtual ~FileListBox() = default;
+  // Setting the folder fills the list; a folder that cannot be read raises.
+  virtual void Path(const std::string& folder) = 0;
+  virtual std::string Path() const = 0;
+  virtual int ListCount() const = 0;
+  virtual std::string List(int index) const = 0;
+};
+
 // The controls of one window, found by their design names.
 class Controls {
  public:
   virtual ~Controls() = default;
   virtual Label& label(std::string_view name) = 0;
   virtual ListBox& listBox(std::string_view name) = 0;
+  virtual FileListBox& fileListBox(std::string_view name);
 };
 
 // A window's logic: the event procedures the window layer routes to.
@@ -55,6 +67,8 @@ class WindowHost {
   virtual ~WindowHost() = default;
   // Creates the window on first use; a modal show returns when it closes.
   virtual void Show(Form& form, bool modal) = 0;
+  // Creates the window, hidden, on first use.
+  virtual void Load(Form& form);
 };
 
 void install(WindowHost* host);

@@ -25,6 +25,10 @@ constexpr ControlLayout frmstatusControls[] = {
     {"Label7", K::Label, 2280, 1800, 6855, 375, 4, ""},
     {"List1", K::ListBox, 240, 2400, 9135, 1740, 5, ""},
 };
+// Only the file list is used; the window's pictures and dialog control are left out.
+constexpr ControlLayout frmpicsControls[] = {
+    {"FDirectory", K::FileListBox, 3420, 2250, 2130, 615, 0, ""},
+};
 }  // namespace
 
 int FormLayout::controlId(std::string_view controlName) const {
@@ -34,6 +38,7 @@ int FormLayout::controlId(std::string_view controlName) const {
 }
 
 const FormLayout kForm1Layout{"Form1", "Cleanup Corvane Files", 9750, 7845, form1Controls};
+const FormLayout kFrmpicsLayout{"frmpics", "Pictures", 9000, 5625, frmpicsControls};
 const FormLayout kFrmstatusLayout{"frmstatus", "Corvane File Cleanup", 9630, 4365, frmstatusControls};
 
 }  // namespace ui

@@ -6,7 +6,7 @@
 
 namespace ui {
 
-enum class ControlKind { Label, ListBox, CommandButton };
+enum class ControlKind { Label, ListBox, CommandButton, FileListBox };
 
 struct ControlLayout {
   const char* name;
@@ -31,6 +31,7 @@ struct FormLayout {
 
 extern const FormLayout kForm1Layout;
 extern const FormLayout kFrmstatusLayout;
+extern const FormLayout kFrmpicsLayout;  // never shown
 
 constexpr const char* kFontFace = "Verdana";
 constexpr double kFontPoints = 9.75;

@@ -6,6 +6,7 @@
 #include <sstream>
 #include <thread>
 
+#include "e2e/probe.h"
 #include "ui/layouts.h"
 
 namespace e2e {
@@ -265,6 +266,85 @@ std::vector<StatusView> watchStatus(const Process& process, HWND status, Ms time
     std::this_thread::sleep_for(Ms(2));
   }
   return views;
+}
+
+// --- The error report ---------------------------------------------------------
+
+std::optional<ReportView> readReportDialog(HWND dialog) {
+  if (className(dialog) != L"#32770") return std::nullopt;
+  for (int id : {IDABORT, IDRETRY, IDIGNORE})
+    if (_wcsicmp(className(GetDlgItem(dialog, id)).c_str(), L"Button") != 0) return std::nullopt;
+  ReportView view{dialog, text(dialog), {}};
+  for (HWND kid : children(dialog)) {
+    const std::wstring kind = className(kid);
+    if (_wcsicmp(kind.c_str(), L"Static") == 0) view.texts.push_back(text(kid));
+    if (_wcsicmp(kind.c_str(), L"Edit") != 0) continue;
+    // An edit keeps its text to itself: it has to be asked.
+    const auto length = send(kid, WM_GETTEXTLENGTH, 0, 0, Ms(2000));
+    if (!length) return std::nullopt;
+    std::wstring content(static_cast<std::size_t>(*length) + 1, L'\0');
+    const auto got = send(kid, WM_GETTEXT, content.size(), reinterpret_cast<LPARAM>(content.data()), Ms(2000));
+    if (!got) return std::nullopt;
+    content.resize(static_cast<std::size_t>(*got));
+    view.texts.push_back(std::move(content));
+  }
+  return view;
+}
+
+std::optional<ReportView> waitReportDialog(const Process& process, Ms timeout) {
+  const auto deadline = Clock::now() + timeout;
+  for (;;) {
+    for (const auto& w : topWindows(process.id()))
+      if (auto view = readReportDialog(w.hwnd)) return view;
+    if (!process.running() || Clock::now() >= deadline) return std::nullopt;
+    std::this_thread::sleep_for(kPoll);
+  }
+}
+
+std::wstring reportField(const ReportView& report, std::wstring_view label) {
+  const auto at = std::find(report.texts.begin(), report.texts.end(), label);
+  return at != report.texts.end() && at + 1 != report.texts.end() ? *(at + 1) : std::wstring();
+}
+
+bool typeKey(HWND window, UINT message, WPARAM key) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) || !info.hwndFocus) return false;
+  return PostMessageW(info.hwndFocus, message, key, message == WM_SYSCHAR ? (1 << 29) : 0);
+}
+
+// --- Pressing and probing ---------------------------------------------------
+
+bool pressNow(HWND window, int buttonId, Ms timeout) {
+  return send(window, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED),
+              reinterpret_cast<LPARAM>(GetDlgItem(window, buttonId)), timeout)
+      .has_value();
+}
+
+std::optional<ProbeView> probe(HWND window, Ms timeout) {
+  static const HMODULE library = LoadLibraryW(dosPath(CORVANE_PROBE_DLL).c_str());
+  const auto hook = library ? reinterpret_cast<HOOKPROC>(
+                                  reinterpret_cast<void*>(GetProcAddress(library, "corvaneProbeHook")))
+                            : nullptr;
+  const DWORD thread = GetWindowThreadProcessId(window, nullptr);
+  if (!hook || !thread) return std::nullopt;
+  const std::string name = probeMappingName(GetCurrentProcessId());
+  const HANDLE mapping =
+      CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(ProbeAnswer), name.c_str());
+  if (!mapping) return std::nullopt;
+  auto* answer = static_cast<ProbeAnswer*>(MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(ProbeAnswer)));
+  // The hook runs in the program's thread when it next takes a message off its queue.
+  const HHOOK hooked = answer ? SetWindowsHookExW(WH_GETMESSAGE, hook, library, thread) : nullptr;
+  std::optional<ProbeView> result;
+  if (hooked && PostMessageW(window, RegisterWindowMessageA(kProbeMessage), 0, GetCurrentProcessId())) {
+    const auto deadline = Clock::now() + timeout;
+    while (!answer->done && Clock::now() < deadline) std::this_thread::sleep_for(kPoll);
+    if (answer->done && answer->read) result = ProbeView{!answer->hasFont, answer->font, answer->classIcon != FALSE};
+  }
+  if (hooked) UnhookWindowsHookEx(hooked);
+  if (answer) UnmapViewOfFile(answer);
+  CloseHandle(mapping);
+  return result;
 }
 
 // --- Host side -----------------------------------------------------------------

@@ -91,6 +91,36 @@ HWND waitStatusWindow(const Process& process, Ms timeout);
 std::vector<StatusView> watchStatus(const Process& process, HWND status, Ms timeout,
                                     const std::function<void(const StatusView&)>& onView = {});
 
+// The program's own error report: a dialog with the Abort, Retry and Ignore
+// buttons; `texts` are its statics and edits in window (tab) order.
+struct ReportView {
+  HWND hwnd = nullptr;
+  std::wstring title;
+  std::vector<std::wstring> texts;
+};
+std::optional<ReportView> readReportDialog(HWND dialog);
+std::optional<ReportView> waitReportDialog(const Process& process, Ms timeout);
+// The text after `label` in the report, empty when the label is not there.
+std::wstring reportField(const ReportView& report, std::wstring_view label);
+// Posts a keyboard message to the control that has the focus in the window's
+// thread, as typing there would.
+bool typeKey(HWND window, UINT message, WPARAM key);
+
+// Presses a button of the window and returns once the program has handled
+// the press; false when it did not within `timeout` (busy, or a modal box).
+bool pressNow(HWND window, int buttonId, Ms timeout);
+
+// The font a window draws with and whether its class has an icon, read inside
+// the program by the message hook of corvane_probe.dll, as font and icon
+// handles mean nothing in another process. Nothing when the program did not
+// answer within `timeout`.
+struct ProbeView {
+  bool systemFont = false;  // the window was given no font of its own
+  LOGFONTA font{};
+  bool classIcon = false;
+};
+std::optional<ProbeView> probe(HWND window, Ms timeout = Ms(10000));
+
 // Host side (Wine only). hostPath and dosPath convert paths; runHost
 // runs `/bin/sh -c command` and returns its exit status, or -1 on timeout.
 std::string hostPath(const std::wstring& windowsPath);

@@ -6,9 +6,11 @@
 #include <cctype>
 #include <cstring>
 
+#include "cleanup/form1.h"
 #include "cleanup/frmstatus.h"
 #include "guard/guard.h"
 #include "startup/globals.h"
+#include "trace/frmpics.h"
 #include "ui/layouts.h"
 
 namespace fakes {
@@ -238,14 +240,41 @@ void FakeWindowHost::Show(ui::Form& form, bool modal) {
   if (modal) form.Form_Activate();
 }
 
+void FakeWindowHost::click(ui::Form& form, std::string_view control) {
+  guard::runOutermost([&] { form.Click(control); });
+}
+
+void FakeFileList::Path(const std::string& folder) {
+  ++setCount;
+  path_ = folder;
+  items.clear();
+  platform::FindData data;
+  const auto search = fs->FindFirstFileA(folder + (folder.ends_with("\\") ? "*" : "\\*"), data);
+  if (search == platform::kInvalidSearchHandle) return;
+  do {
+    if (!(data.dwFileAttributes & platform::kAttrDirectory)) items.emplace_back(data.cFileName);
+  } while (fs->FindNextFileA(search, data));
+  fs->FindClose(search);
+}
+
+void FakeWindowHost::Load(ui::Form& form) {
+  const std::string name = form.Layout().name;
+  if (std::find(loaded.begin(), loaded.end(), name) != loaded.end()) return;
+  loaded.push_back(name);
+  form.Bind(*this);
+}
+
 World::World() {
-  platform::install({&fs, &files, &process, &desktop});
+  platform::install({&fs, &files, &process, &desktop, &libraries, &folders});
   ui::install(&windows);
+  windows.fileLists["FDirectory"].fs = &fs;
   gstr_skip.clear();
   gstr_drive.clear();
   gi_trace_num = 0;
   guard::setReporter(nullptr);
   cleanup::frmstatus::instance() = cleanup::frmstatus{};
+  TRACE::frmpics::instance() = TRACE::frmpics{};
+  cleanup::Form1::instance() = cleanup::Form1{};
 }
 
 World::~World() {
@@ -255,7 +284,10 @@ World::~World() {
 }
 
 std::vector<std::string> World::trace() const {
-  return files.lines(process.appPath + "\\corvanefilecleanup.log");
+  // Wherever the write-folder resolution put it.
+  for (const auto& path : files.paths())
+    if (path.ends_with("\\corvanefilecleanup.log")) return files.lines(path);
+  return {};
 }
 
 }  // namespace fakes

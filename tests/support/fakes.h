@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "support/fake_shell.h"
 #include "ui/controls.h"
 
 namespace fakes {
@@ -66,6 +67,11 @@ class MemoryTextFiles final : public platform::TextFiles {
  public:
   std::string content(const std::string& path) const;
   std::vector<std::string> lines(const std::string& path) const;  // without CR LF
+  std::vector<std::string> paths() const {
+    std::vector<std::string> all;
+    for (const auto& [path, content] : files_) all.push_back(path);
+    return all;
+  }
   void deny(const std::string& path) { denied_.insert(path); }
 
   bool IsOpen(int number) const override { return open_.count(number) != 0; }
@@ -133,6 +139,21 @@ class RecordingListBox final : public ui::ListBox {
   std::string List(int index) const override;
 };
 
+// Lists the files (not folders) of a folder of the in-memory drives.
+class FakeFileList final : public ui::FileListBox {
+ public:
+  MemoryFileSystem* fs = nullptr;
+  std::vector<std::string> items;
+  int setCount = 0;
+  void Path(const std::string& folder) override;
+  std::string Path() const override { return path_; }
+  int ListCount() const override { return static_cast<int>(items.size()); }
+  std::string List(int index) const override { return items.at(static_cast<std::size_t>(index)); }
+
+ private:
+  std::string path_;
+};
+
 // Creates recording controls for a form's layout, then runs Form_Load and,
 // for a modal show, Form_Activate as the window layer would.
 class FakeWindowHost final : public ui::WindowHost, public ui::Controls {
@@ -140,10 +161,17 @@ class FakeWindowHost final : public ui::WindowHost, public ui::Controls {
   std::vector<std::pair<std::string, bool>> shown;  // form name, modal
   std::map<std::string, RecordingLabel> labels;
   std::map<std::string, RecordingListBox> lists;
+  std::map<std::string, FakeFileList> fileLists;
+  std::vector<std::string> loaded;  // forms created hidden, by name
 
   void Show(ui::Form& form, bool modal) override;
+  // A button press as the window layer routes it: an error that leaves the
+  // event procedure ends the program.
+  void click(ui::Form& form, std::string_view control);
   ui::Label& label(std::string_view name) override { return labels[std::string(name)]; }
   ui::ListBox& listBox(std::string_view name) override { return lists[std::string(name)]; }
+  ui::FileListBox& fileListBox(std::string_view name) override { return fileLists[std::string(name)]; }
+  void Load(ui::Form& form) override;
 };
 
 // Installs a fresh set of doubles and clears the program-wide state.
@@ -153,11 +181,14 @@ struct World {
   FakeProcess process;
   ScriptedDesktop desktop;
   FakeWindowHost windows;
+  FakeLibraries libraries;
+  FakeSpecialFolders folders{libraries, fs};
 
   World();
   ~World();
   // The trace log as written to the program's folder.
   std::vector<std::string> trace() const;
+  static constexpr const char* kLogPath = "C:\\ProgramData\\corvanefilecleanup.log";  // for tests that open it themselves
 };
 
 }  // namespace fakes

@@ -18,7 +18,7 @@ struct Cleanup {
     gstr_skip = skip;
     gstr_drive = drive;
     gi_trace_num = 7;  // a trace file opened by Main
-    world.files.Open(7, "C:\\Program Files\\Corvane\\corvanefilecleanup.log", platform::TextFiles::Mode::Append);
+    world.files.Open(7, fakes::World::kLogPath, platform::TextFiles::Mode::Append);
     try {
       world.windows.Show(cleanup::frmstatus::instance(), true);
     } catch (const fakes::ProgramEnded& ended) {

@@ -1,6 +1,7 @@
 #include "ui/win32/window_host.h"
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <algorithm>
 #include <cmath>
@@ -24,6 +25,8 @@ constexpr UINT kActivateMessage = WM_APP + 1;
 
 constexpr DWORD kFormStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kFormExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
+// The application icon in the resources.
+constexpr int kIconId = 1;
 
 std::string textOf(HWND window) {
   std::string text(static_cast<std::size_t>(GetWindowTextLengthA(window)) + 1, '\0');
@@ -63,11 +66,37 @@ class ListBox final : public ui::ListBox {
   HWND window_;
 };
 
+// A list box that lists the files of one folder, as the file-list control does.
+class FileListBox final : public ui::FileListBox {
+ public:
+  explicit FileListBox(HWND window) : window_(window), items_(window) {}
+  void Path(const std::string& folder) override {
+    SendMessageA(window_, LB_RESETCONTENT, 0, 0);
+    path_.clear();
+    const std::string pattern = folder + (folder.empty() || folder.back() != '\\' ? "\\*.*" : "*.*");
+    // Ordinary, read-only and archived files; no folders, drives, hidden or system files.
+    const LRESULT listed = SendMessageA(window_, LB_DIR, DDL_READWRITE | DDL_READONLY | DDL_ARCHIVE,
+                                        reinterpret_cast<LPARAM>(pattern.c_str()));
+    if (listed == LB_ERR && GetFileAttributesA(folder.c_str()) == INVALID_FILE_ATTRIBUTES)
+      rt::raise(rt::errPathNotFound);
+    path_ = folder;
+  }
+  std::string Path() const override { return path_; }
+  int ListCount() const override { return items_.ListCount(); }
+  std::string List(int index) const override { return items_.List(index); }
+
+ private:
+  HWND window_;
+  ListBox items_;
+  std::string path_;
+};
+
 struct Window final : ui::Controls {
   explicit Window(ui::Form& f) : form(f) {}
 
   ui::Label& label(std::string_view name) override { return *find(labels, name); }
   ui::ListBox& listBox(std::string_view name) override { return *find(lists, name); }
+  ui::FileListBox& fileListBox(std::string_view name) override { return *find(fileLists, name); }
 
   template <class T>
   T* find(std::map<std::string, std::unique_ptr<T>, std::less<>>& controls, std::string_view name) {
@@ -83,6 +112,7 @@ struct Window final : ui::Controls {
   HWND lastFocus = nullptr;
   std::map<std::string, std::unique_ptr<ui::Label>, std::less<>> labels;
   std::map<std::string, std::unique_ptr<ui::ListBox>, std::less<>> lists;
+  std::map<std::string, std::unique_ptr<ui::FileListBox>, std::less<>> fileLists;
 };
 
 std::map<ui::Form*, std::unique_ptr<Window>> windows;
@@ -109,7 +139,9 @@ HFONT formFont(const Dpi& dpi) {
 }
 
 bool anyWindowOpen() {
-  return std::any_of(windows.begin(), windows.end(), [](const auto& entry) { return entry.second->hwnd != nullptr; });
+  // A hidden window (the file list's) keeps nothing alive.
+  return std::any_of(windows.begin(), windows.end(),
+                     [](const auto& entry) { return entry.second->hwnd && IsWindowVisible(entry.second->hwnd); });
 }
 
 LRESULT handle(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -183,10 +215,21 @@ LRESULT CALLBACK formProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 
 void registerClass() {
   static const bool registered = [] {
+    // The manifest asks for version 6 of the common controls; their classes
+    // are there once the library has been initialised.
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+    const HINSTANCE instance = GetModuleHandleA(nullptr);
     WNDCLASSEXA wc{};
     wc.cbSize = sizeof wc;
     wc.lpfnWndProc = formProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.hInstance = instance;
+    wc.hIcon = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(kIconId), IMAGE_ICON,
+                                             GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON),
+                                             LR_DEFAULTCOLOR));
+    wc.hIconSm = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(kIconId), IMAGE_ICON,
+                                               GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
+                                               LR_DEFAULTCOLOR));
     wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = kFormClass;
@@ -195,21 +238,36 @@ void registerClass() {
   if (!registered) rt::raise(rt::errOutOfMemory);
 }
 
+// An owned window gets no taskbar button; the owner stays hidden, so the
+// windows keep their ordinary caption and still show in the task switcher.
+HWND hiddenOwner() {
+  static const HWND owner = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                            GetModuleHandleA(nullptr), nullptr);
+  return owner;
+}
+
 HWND createControl(Window& w, const ui::ControlLayout& c, int id, const Dpi& dpi) {
   const char* windowClass = "STATIC";
   DWORD style = WS_CHILD | (c.visible ? WS_VISIBLE : 0);
   switch (c.kind) {
-    // A plain static wraps its text within its fixed size.
+    // A plain static wraps its text within its fixed size, as a designed label
+    // of fixed size does whether or not it is marked word-wrapping. The texts
+    // are folder and file names: an "&" in them is no mnemonic.
     case ui::ControlKind::Label:
-      style |= SS_LEFT;
+      style |= SS_LEFT | SS_NOPREFIX;
       break;
     case ui::ControlKind::ListBox:
       windowClass = "LISTBOX";
-      style |= WS_VSCROLL | WS_BORDER | WS_TABSTOP | LBS_NOTIFY;  // kept in the order added
+      // Kept in the order added, and at its designed height.
+      style |= WS_VSCROLL | WS_BORDER | WS_TABSTOP | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT;
       break;
     case ui::ControlKind::CommandButton:
       windowClass = "BUTTON";
       style |= WS_TABSTOP | BS_PUSHBUTTON;
+      break;
+    case ui::ControlKind::FileListBox:
+      windowClass = "LISTBOX";
+      style |= WS_VSCROLL | WS_BORDER | WS_TABSTOP | LBS_SORT | LBS_NOINTEGRALHEIGHT;
       break;
   }
   const HWND control =
@@ -231,8 +289,8 @@ void create(Window& w) {
   const int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2, y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
   w.activatePosted = false;
   w.lastFocus = nullptr;
-  if (!CreateWindowExA(kFormExStyle, kFormClass, layout.caption, kFormStyle, x, y, width, height, nullptr, nullptr,
-                       GetModuleHandleA(nullptr), &w))
+  if (!CreateWindowExA(kFormExStyle, kFormClass, layout.caption, kFormStyle, x, y, width, height, hiddenOwner(),
+                       nullptr, GetModuleHandleA(nullptr), &w))
     rt::raise(rt::errOutOfMemory);
 
   // Creation in tab order makes the window order the tab order.
@@ -243,11 +301,13 @@ void create(Window& w) {
   });
   w.labels.clear();
   w.lists.clear();
+  w.fileLists.clear();
   for (const std::size_t i : order) {
     const ui::ControlLayout& c = layout.controls[i];
     const HWND control = createControl(w, c, 1000 + static_cast<int>(i), dpi);
     if (c.kind == ui::ControlKind::Label) w.labels[c.name] = std::make_unique<Label>(control);
     if (c.kind == ui::ControlKind::ListBox) w.lists[c.name] = std::make_unique<ListBox>(control);
+    if (c.kind == ui::ControlKind::FileListBox) w.fileLists[c.name] = std::make_unique<FileListBox>(control);
   }
   w.form.Bind(w);
   w.form.Form_Load();
@@ -291,6 +351,12 @@ void WindowHost::Show(ui::Form& form, bool modal) {
     PostMessageA(w.hwnd, kActivateMessage, 0, 0);
   }
   if (modal) runModal(w);
+}
+
+void WindowHost::Load(ui::Form& form) {
+  auto& slot = windows[&form];
+  if (!slot) slot = std::make_unique<Window>(form);
+  if (!slot->hwnd) create(*slot);
 }
 
 bool WindowHost::AnyOpen() const { return anyWindowOpen(); }

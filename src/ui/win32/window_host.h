@@ -7,7 +7,8 @@ namespace win32 {
 class WindowHost final : public ui::WindowHost {
  public:
   void Show(ui::Form& form, bool modal) override;
-  // True while any of the program's windows exists.
+  void Load(ui::Form& form) override;
+  // True while any of the program's windows is on the screen.
   bool AnyOpen() const;
 };
 
