@@ -41,6 +41,9 @@ TEST(Guarded, ActsOnTheAnswer) {
       {guard::kIgnore, {"100", "101", "102"}, false},
       {guard::kAbort, {"100", "101"}, true},
       {0, {"100", "101"}, false},
+      {1, {"100", "101"}, false},
+      {2, {"100", "101"}, false},
+      {6, {"100", "101"}, false},
       {7, {"100", "101"}, false},
   };
   for (const auto& c : cases) {
