@@ -1,5 +1,7 @@
 #include "cleanup/search.h"
 
+#include <cstring>
+
 #include "guard/guard.h"
 #include "platform/platform.h"
 #include "runtime/strings.h"
@@ -8,8 +10,9 @@
 namespace module1 {
 namespace {
 
+// The name field up to its NUL: the padding behind it would only be cut off again.
 std::string nameField(const platform::FindData& data) {
-  return std::string(data.cFileName, platform::kMaxPath);
+  return std::string(data.cFileName, strnlen(data.cFileName, platform::kMaxPath));
 }
 
 // Junctions and symbolic links lead to folders searched elsewhere, or off the
@@ -35,6 +38,10 @@ void FINDFILESAPI(std::string& Path, const std::string& SEARCHSTR, rt::int16& Fi
   uint32_t attributes = 0;
   auto& fs = platform::fileSystem();
   auto& desktop = platform::desktop();
+  // The per-entry message points need not look at the queue each time.
+  platform::BusyLoop busy{desktop};
+  // Reused for every entry's attribute query, so that no path is built anew each time.
+  std::string entryPath;
 
   guard::Guarded g{"module1", "FINDFILESAPI",
                    [&] {
@@ -67,7 +74,10 @@ void FINDFILESAPI(std::string& Path, const std::string& SEARCHSTR, rt::int16& Fi
         });
         g(108, [&] { desktop.DoEvents(); });
         if (DirName != "." && DirName != "..") {
-          g(109, [&] { attributes = fs.GetFileAttributesA(Path + DirName); });
+          g(109, [&] {
+            entryPath.assign(Path).append(DirName);
+            attributes = fs.GetFileAttributesA(entryPath);
+          });
           if (isSearchableFolder(attributes)) {
             g(110, [&] { DIRNAMES[static_cast<std::size_t>(NDIR.value())] = DirName; });
             g(111, [&] { ++DirCount; });

@@ -81,8 +81,25 @@ class Desktop {
   virtual int MsgBox(const std::string& prompt, int flags, const std::string& title) = 0;
   // Lets the window system process the messages waiting for this thread.
   virtual void DoEvents() = 0;
+  // Between these two, a loop calls DoEvents at every step of its own: the
+  // messages may then wait a few milliseconds, as a look at the queue at every
+  // step would cost more than the step. Nested pairs count as one.
+  virtual void EnterBusyLoop() {}
+  virtual void LeaveBusyLoop() {}
   // 0 default, 11 hourglass.
   virtual void SetMousePointer(int pointer) = 0;
+};
+
+// Keeps a busy loop open for as long as it lives, also when an error leaves the loop.
+class BusyLoop {
+ public:
+  explicit BusyLoop(Desktop& desktop) : desktop_(desktop) { desktop_.EnterBusyLoop(); }
+  ~BusyLoop() { desktop_.LeaveBusyLoop(); }
+  BusyLoop(const BusyLoop&) = delete;
+  BusyLoop& operator=(const BusyLoop&) = delete;
+
+ private:
+  Desktop& desktop_;
 };
 
 // The kernel's library loader. Handles are 0 when there is none.

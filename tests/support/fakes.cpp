@@ -221,6 +221,7 @@ int ScriptedDesktop::MsgBox(const std::string& prompt, int flags, const std::str
 
 void ScriptedDesktop::DoEvents() {
   ++doEvents;
+  if (busyLoops == 0) ++doEventsOutsideBusyLoops;
   if (onDoEvents) onDoEvents();
 }
 

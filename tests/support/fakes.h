@@ -117,10 +117,14 @@ class ScriptedDesktop final : public platform::Desktop {
   std::vector<Box> boxes;
   std::vector<int> pointers;
   int doEvents = 0;
+  int doEventsOutsideBusyLoops = 0;
+  int busyLoops = 0;  // open ones
   std::function<void()> onDoEvents;
 
   int MsgBox(const std::string& prompt, int flags, const std::string& title) override;
   void DoEvents() override;
+  void EnterBusyLoop() override { ++busyLoops; }
+  void LeaveBusyLoop() override { --busyLoops; }
   void SetMousePointer(int pointer) override { pointers.push_back(pointer); }
 };
 

@@ -140,6 +140,23 @@ TEST(FINDFILESAPI, LetsMessagesThroughAtEveryEntry) {
   EXPECT_EQ(s.world.desktop.doEvents, 4);
 }
 
+// Inside a busy loop the desktop may let messages wait a little; the loop must
+// close again, also when an error leaves the search, or every later DoEvents
+// of the program would be throttled too.
+TEST(FINDFILESAPI, LetsMessagesThroughWithinABusyLoopThatItCloses) {
+  Search s;
+  s.world.fs.addFile("C:\\sub\\corvane.ini");
+  s.run("C:\\", "corvane.ini");
+  EXPECT_EQ(s.world.desktop.doEventsOutsideBusyLoops, 0);
+  EXPECT_EQ(s.world.desktop.busyLoops, 0);
+
+  Search e;
+  e.world.fs.addFile("C:\\sub\\corvane.ini");
+  e.fileCount = 32767;
+  EXPECT_THROW(e.run("C:\\", "corvane.ini"), rt::RuntimeError);
+  EXPECT_EQ(e.world.desktop.busyLoops, 0);
+}
+
 TEST(STRIPNULLS, CutsTheCallersTextAtTheFirstNul) {
   struct {
     std::string in, out;

@@ -9,6 +9,13 @@ namespace {
 constexpr int kHourglass = 11;
 HCURSOR pointerCursor = nullptr;  // null: each window's own cursor
 
+// Inside a busy loop the queue is looked at once this many milliseconds have
+// passed since the last look: often enough for painting and for the user, and
+// a look per step would cost a round trip to the window system each time.
+constexpr DWORD kBusyInterval = 10;
+int busyLoops = 0;
+DWORD lastLook = 0;  // the tick count wraps; differences stay right
+
 bool isOurWindow(HWND window) {
   char name[sizeof kFormClass + 1] = {};
   return window && GetClassNameA(window, name, sizeof name) > 0 && lstrcmpA(name, kFormClass) == 0;
@@ -33,6 +40,9 @@ int Desktop::MsgBox(const std::string& prompt, int flags, const std::string& tit
 }
 
 void Desktop::DoEvents() {
+  const DWORD now = GetTickCount();
+  if (busyLoops > 0 && now - lastLook < kBusyInterval) return;
+  lastLook = now;
   MSG msg;
   while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
     if (msg.message == WM_QUIT) {
@@ -43,6 +53,9 @@ void Desktop::DoEvents() {
     dispatch(msg);
   }
 }
+
+void Desktop::EnterBusyLoop() { ++busyLoops; }
+void Desktop::LeaveBusyLoop() { --busyLoops; }
 
 void Desktop::SetMousePointer(int pointer) {
   pointerCursor = pointer == kHourglass ? LoadCursorA(nullptr, IDC_WAIT) : nullptr;

@@ -47,6 +47,8 @@ class Desktop final : public platform::Desktop {
  public:
   int MsgBox(const std::string& prompt, int flags, const std::string& title) override;
   void DoEvents() override;
+  void EnterBusyLoop() override;
+  void LeaveBusyLoop() override;
   void SetMousePointer(int pointer) override;
 };
 
