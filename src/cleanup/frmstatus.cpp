@@ -34,7 +34,7 @@ void frmstatus::Form_Load() {
                    DumpModuleVariables};
   g.body([&] {
     g(100, [&] { platform::desktop().DoEvents(); });
-    g(101, [&] { Label2->Caption(Label2->Caption()); });  // a repaint request
+    g(101, [&] { ui::windows().Refresh(*this); });
   });
 }
 

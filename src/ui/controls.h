@@ -69,6 +69,8 @@ class WindowHost {
   virtual void Show(Form& form, bool modal) = 0;
   // Creates the window, hidden, on first use.
   virtual void Load(Form& form);
+  // Asks for the window to be painted anew.
+  virtual void Refresh(Form& form) = 0;
 };
 
 void install(WindowHost* host);

@@ -258,6 +258,8 @@ void FakeFileList::Path(const std::string& folder) {
   fs->FindClose(search);
 }
 
+void FakeWindowHost::Refresh(ui::Form& form) { refreshed.emplace_back(form.Layout().name); }
+
 void FakeWindowHost::Load(ui::Form& form) {
   const std::string name = form.Layout().name;
   if (std::find(loaded.begin(), loaded.end(), name) != loaded.end()) return;

@@ -176,6 +176,8 @@ class FakeWindowHost final : public ui::WindowHost, public ui::Controls {
   ui::ListBox& listBox(std::string_view name) override { return lists[std::string(name)]; }
   ui::FileListBox& fileListBox(std::string_view name) override { return fileLists[std::string(name)]; }
   void Load(ui::Form& form) override;
+  void Refresh(ui::Form& form) override;
+  std::vector<std::string> refreshed;
 };
 
 // Installs a fresh set of doubles and clears the program-wide state.

@@ -104,6 +104,7 @@ TEST(Main, WorkedExampleAsksBothQuestionsAndShowsTheStatusWindowModally) {
   for (const auto& box : world.desktop.boxes) EXPECT_EQ(box.title, "Corvane File Cleanup");
   ASSERT_EQ(world.windows.shown.size(), 1u);
   EXPECT_EQ(world.windows.shown[0], std::make_pair(std::string("frmstatus"), true));
+  EXPECT_EQ(world.windows.refreshed, (std::vector<std::string>{"frmstatus"})) << "Form_Load asks for a repaint";
 }
 
 TEST(Main, MidnightLeavesTheTimeOut) {

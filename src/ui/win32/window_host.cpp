@@ -359,6 +359,12 @@ void WindowHost::Load(ui::Form& form) {
   if (!slot->hwnd) create(*slot);
 }
 
+void WindowHost::Refresh(ui::Form& form) {
+  const auto it = windows.find(&form);
+  if (it != windows.end() && it->second->hwnd)
+    RedrawWindow(it->second->hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
+}
+
 bool WindowHost::AnyOpen() const { return anyWindowOpen(); }
 
 }  // namespace win32
