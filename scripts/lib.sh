@@ -3,16 +3,19 @@
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD="$ROOT/build"
-export WINEPREFIX="${CORVANE_WINEPREFIX:-$BUILD/wine}"
+# CORVANE_WINE moves the prefix and its home and drives (default build/wine,
+# build/wine-home, -t, -u), so that two test runs can share the machine.
+WINE_BASE="${CORVANE_WINE:-$BUILD/wine}"
+export WINEPREFIX="$WINE_BASE"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="   # no Mono or Gecko prompts in a fresh prefix
 # Wine links Desktop, Documents and the like to $HOME: an empty home of its own
 # keeps every search of C: on the Wine drive.
-WINE_HOME="$BUILD/wine-home"
+WINE_HOME="$WINE_BASE-home"
 # Drive T: of the prefix belongs to the tests and the demo.
-TEST_DRIVE="$BUILD/wine-t"
+TEST_DRIVE="$WINE_BASE-t"
 # Drive U: is a second one, for the tests of the error report.
-REPORT_DRIVE="$BUILD/wine-u"
+REPORT_DRIVE="$WINE_BASE-u"
 
 ensure_prefix() {
   mkdir -p "$WINE_HOME" "$TEST_DRIVE" "$REPORT_DRIVE"
