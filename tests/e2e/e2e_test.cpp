@@ -2,15 +2,10 @@
 // drive T: (a folder of the build, mapped by scripts/wine-exec).
 #include <gtest/gtest.h>
 
-#include <shlobj.h>
-
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <regex>
-#include <sstream>
 
-#include "e2e/driver.h"
+#include "e2e/scenario.h"
 #include "ui/layouts.h"
 
 namespace e2e {
@@ -18,107 +13,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const Ms kStart{30000};  // a cold Wine may take long for the first window
-const Ms kStep{20000};
-const std::wstring kTitle = L"Corvane File Cleanup";
-const std::wstring kAsk = L"Have you previously installed Corvane on this computer?";
-const std::wstring kInform = L"A file cleanup will now be performed";
 // Enough empty folders that the second search lasts long enough to be watched.
 constexpr int kBallastFolders = 150;
 
-bool exists(const std::string& windowsPath) {
-  return GetFileAttributesW(widen(windowsPath).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-void plant(const std::string& windowsPath) {
-  const fs::path path(widen(windowsPath));
-  fs::create_directories(path.parent_path());
-  std::ofstream(path) << "left behind\r\n";
-}
-
-int host(const std::string& command) {
-  const int status = runHost(command);
-  EXPECT_EQ(status, 0) << command;
-  return status;
-}
-
-// The all-users application-data folder, where the program writes its log.
-std::string appDataFolder() {
-  char path[MAX_PATH] = {};
-  SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path);
-  return path;
-}
-
-// A private copy of the program, an empty test drive (T: unless told
-// otherwise), and no trace log nor product folder left from earlier runs.
-class Sandbox {
- public:
-  explicit Sandbox(const std::wstring& drive = L"T:\\") {
-    const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string(info->test_suite_name()) + "." + info->name();
-    std::replace(name.begin(), name.end(), '/', '_');
-    const std::string unixFolder = std::string(CORVANE_E2E_WORK) + "/" + name;
-    host("rm -rf " + shellQuote(unixFolder) + " && mkdir -p " + shellQuote(unixFolder) + " && find " +
-         shellQuote(hostPath(drive)) + " -mindepth 1 -maxdepth 1 -exec rm -rf -- {} +");
-    folder_ = narrow(dosPath(unixFolder));
-    exe_ = folder_ + "\\CorvaneFileCleanup.exe";
-    EXPECT_TRUE(CopyFileW(dosPath(CORVANE_EXE).c_str(), widen(exe_).c_str(), FALSE)) << exe_;
-    std::error_code ignored;
-    fs::remove(logPath(), ignored);
-    fs::remove_all(appDataFolder() + "\\corvane3", ignored);
-  }
-
-  static std::string logPath(const std::string& folder = appDataFolder()) {
-    return folder + "\\corvanefilecleanup.log";
-  }
-
-  const std::string& exe() const { return exe_; }
-  std::string file(const std::string& name) const { return folder_ + "\\" + name; }
-
-  // The trace, split at CR LF; the dates are replaced by "{when}".
-  std::vector<std::string> log(const std::string& path = logPath()) const {
-    std::ifstream in(widen(path).c_str(), std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    const std::string text = content.str();
-    std::vector<std::string> lines;
-    std::size_t at = 0;
-    for (auto end = text.find("\r\n"); end != std::string::npos; end = text.find("\r\n", at)) {
-      lines.push_back(whenless(text.substr(at, end - at)));
-      at = end + 2;
-    }
-    EXPECT_EQ(at, text.size()) << "an unfinished last line";
-    for (const auto& line : lines) EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos) << line;
-    return lines;
-  }
-
- private:
-  static std::string whenless(const std::string& line) {
-    static const std::regex dated("(Starting Trace at |Start:|End:|Ending Trace at )[0-9][^ ]*( [0-9].*)?");
-    std::smatch m;
-    return std::regex_match(line, m, dated) ? m[1].str() + "{when}" : line;
-  }
-
-  std::string folder_, exe_;
-};
-
 void plantBallast() {
   for (int i = 0; i < kBallastFolders; ++i) fs::create_directories(fs::path(L"T:\\Ballast\\B" + std::to_wstring(i)));
-}
-
-// Answers the two boxes of an automatic run: Yes, then OK.
-void confirm(const Process& app) {
-  auto ask = waitMessageBox(app, kTitle, kStart);
-  ASSERT_TRUE(ask) << "no first box";
-  EXPECT_EQ(ask->text, kAsk);
-  EXPECT_EQ(ask->buttons, (std::vector<int>{IDYES, IDNO}));
-  ASSERT_TRUE(answer(ask->hwnd, IDYES));
-
-  auto inform = waitMessageBox(app, kTitle, kStep);
-  ASSERT_TRUE(inform) << "no second box";
-  EXPECT_EQ(inform->text.rfind(kInform, 0), 0u) << narrow(inform->text);
-  EXPECT_EQ(inform->buttons, (std::vector<int>{IDOK}));
-  ASSERT_TRUE(answer(inform->hwnd, IDOK));
 }
 
 std::vector<std::string> narrowAll(const std::vector<std::wstring>& items) {
@@ -284,7 +183,6 @@ TEST(Automatic, TheLogGoesToTheProductFolderWhenItExistsAndRunsAppend) {
 class ReadOnlyLeftover : public testing::Test {
  protected:
   const std::string first = R"(U:\A\corvane.ini)", locked = R"(U:\B\corvane.mdb)", spared = R"(U:\App\corvane.mdb)";
-  const std::wstring kReportTitle = L"CorvaneFileCleanup - Error";
 
   // Runs the cleanup up to the report of the failed deletion.
   void SetUp() override {

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "e2e/driver.h"
+#include "e2e/scenario.h"
 #include "ui/layouts.h"
 
 namespace e2e {
@@ -19,8 +19,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const Ms kStart{30000};
-const Ms kStep{20000};
 // Where the tests plant on C: (the whole drive is searched); removed afterwards.
 const std::wstring kPlanted = L"C:\\corvane-e2e";
 
