@@ -1,5 +1,6 @@
 #include "trace/trace.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "guard/guard.h"
@@ -30,6 +31,10 @@ void begintrace() {
 void writetrace(std::string as_line) {
   try {
     if (gi_trace_num == 0) return;
+    // A line break inside the text (a command-line element may hold one)
+    // would make one call several lines: the log stays a line per call.
+    std::replace_if(
+        as_line.begin(), as_line.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
     platform::textFiles().WriteLine(gi_trace_num, as_line);
   } catch (const rt::RuntimeError&) {
     // A trace line must never disturb the program.

@@ -5,7 +5,8 @@ namespace TRACE {
 
 // Opens "corvanefilecleanup.log" in the write folder for appending and writes the opening line.
 void begintrace();
-// Appends one line to the open trace log; silent when none is open or the write fails.
+// Appends one line to the open trace log (a CR or LF inside it becomes a
+// blank); silent when none is open or the write fails.
 void writetrace(std::string as_line);
 // Writes the closing line and closes the trace log.
 void endtrace();

@@ -75,6 +75,10 @@ INSTANTIATE_TEST_SUITE_P(
              {"Parameter:\"C:\\a iLoop:0", "Parameter:b\" iLoop:1", "Parameter:CLEANUP iLoop:2",
               "CLEANUP parameter provided", "Parameter:  iLoop:3", "Parameter: iLoop:4",
               "Skip parameter provided:|b|", "int_pos:0"}},
+        // Only the trace lines lose the line break; the skip parameter keeps it.
+        Case{"LineBreakInAnElement", "CLEANUP,D:\\a\r\nb", true, "D:\\a\r\nb", "D:\\",
+             {"Parameter:CLEANUP iLoop:0", "CLEANUP parameter provided", "Parameter:D:\\a  b iLoop:1",
+              "Skip parameter provided:|D:\\a  b|", "int_pos:2", "gstr_drive:D:\\"}},
         Case{"SkipWithoutCleanupIsInteractive", "E:\\Apps\\", false, "E:\\Apps\\", "E:\\",
              {"Parameter:E:\\Apps\\ iLoop:0", "Skip parameter provided:|E:\\Apps\\|", "int_pos:2",
               "gstr_drive:E:\\"}}),

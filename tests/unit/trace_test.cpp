@@ -9,6 +9,7 @@
 namespace {
 
 using Lines = std::vector<std::string>;
+using namespace std::string_literals;
 
 TEST(TRACE, RunsAppendFramedLinesToOneFile) {
   fakes::World world;
@@ -26,6 +27,29 @@ TEST(TRACE, RunsAppendFramedLinesToOneFile) {
 
   EXPECT_EQ(world.trace(), (Lines{"Starting Trace at 12/6/2026 8:40:05 AM", "", "Ending Trace at 12/6/2026 8:40:05 AM",
                                   "Starting Trace at 12/6/2026 1:40:05 PM", "second run"}));
+}
+
+// A line break inside a traced text would split one trace line into several.
+TEST(TRACE, EachCallWritesExactlyOneLine) {
+  const struct {
+    std::string text, written;
+  } cases[] = {
+      {"Parameter:D:\\App\\ iLoop:1", "Parameter:D:\\App\\ iLoop:1"},
+      {"tab\t, NUL \0 and \xE9\xFF stay"s, "tab\t, NUL \0 and \xE9\xFF stay"s},
+      {"Parameter:a\r\nb iLoop:0", "Parameter:a  b iLoop:0"},
+      {"lone\rCR and lone\nLF", "lone CR and lone LF"},
+      {"\n\n", "  "},
+      {"trailing\r", "trailing "},
+  };
+  for (const auto& c : cases) {
+    fakes::World world;
+    world.fs.addFolder("C:\\ProgramData");
+    TRACE::begintrace();
+    TRACE::writetrace(c.text);
+    EXPECT_EQ(world.files.content(fakes::World::kLogPath),
+              "Starting Trace at 12/6/2026 8:40:05 AM\r\n" + c.written + "\r\n")
+        << c.text;
+  }
 }
 
 TEST(TRACE, TakesTheLowestFreeNumberFrom256) {
