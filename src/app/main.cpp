@@ -1,6 +1,7 @@
 #include "startup/main.h"
 
 #include <windows.h>
+#include <imm.h>
 
 #include "guard/guard.h"
 #include "guard/modvbguard.h"
@@ -21,6 +22,9 @@ win32::WindowHost windowHost;
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  // No window of ours takes typed text, and an input method would bring COM
+  // into every run for nothing.
+  ImmDisableIME(static_cast<DWORD>(-1));
   platform::install({&fileSystem, &textFiles, &process, &desktop, &libraries, &specialFolders});
   ui::install(&windowHost);
   // Reports go to the registered report object, or to our own dialog where there is none.
