@@ -8,27 +8,64 @@
 namespace win32 {
 namespace {
 
-void copyFound(const WIN32_FIND_DATAA& found, platform::FindData& data) {
-  static_assert(sizeof found.cFileName == sizeof data.cFileName);
+// The code page the ANSI file functions use.
+UINT fileCodePage() { return AreFileApisANSI() ? GetACP() : GetOEMCP(); }
+
+// What the ANSI functions do first: the path goes into a buffer of MAX_PATH
+// characters and a NUL, and a longer one fails there, so the depth of a search
+// stays bounded.
+bool widePath(const std::string& path, std::wstring& wide) {
+  const int length = static_cast<int>(std::strlen(path.c_str()));
+  const int n = length ? MultiByteToWideChar(fileCodePage(), 0, path.c_str(), length, nullptr, 0) : 0;
+  if (n > MAX_PATH) {
+    SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    return false;
+  }
+  wide.resize(static_cast<std::size_t>(n));
+  if (n) MultiByteToWideChar(fileCodePage(), 0, path.c_str(), length, wide.data(), n);
+  return true;
+}
+
+// A found name must address its own entry when the search appends it to a
+// path. The system's ANSI conversion maps characters the code page lacks to
+// look-alikes (fullwidth letters to plain ones, a fullwidth backslash to a real one),
+// and path parsing splits at slashes and drops trailing dots and blanks, so
+// such a name would stand for a sibling or a folder elsewhere. Those
+// characters become "?" instead, which names nothing: the entry then cannot
+// be examined, as a name the code page cannot hold never could.
+void copyFound(const WIN32_FIND_DATAW& found, platform::FindData& data) {
   data.dwFileAttributes = found.dwFileAttributes;
-  std::memcpy(data.cFileName, found.cFileName, sizeof data.cFileName);
+  std::wstring name = found.cFileName;
+  if (name != L"." && name != L"..") {
+    for (auto& c : name)
+      if (c == L'\\' || c == L'/') c = L'?';
+    for (auto i = name.size(); i > 0 && (name[i - 1] == L'.' || name[i - 1] == L' '); --i) name[i - 1] = L'?';
+  }
+  const UINT codePage = fileCodePage();
+  const bool utf8 = codePage == CP_UTF8;  // has no look-alikes, and takes neither flag nor default character
+  if (!WideCharToMultiByte(codePage, utf8 ? 0 : WC_NO_BEST_FIT_CHARS, name.c_str(), -1, data.cFileName,
+                           sizeof data.cFileName, utf8 ? nullptr : "?", nullptr))
+    std::strcpy(data.cFileName, "?");  // too long for the field in this code page
 }
 
 HANDLE handleOf(platform::SearchHandle search) { return reinterpret_cast<HANDLE>(search); }
 
 }  // namespace
 
+// The wide functions behind the ANSI ones, so that the names come back unmapped.
 platform::SearchHandle FileSystem::FindFirstFileA(const std::string& pattern, platform::FindData& data) {
-  WIN32_FIND_DATAA found;
-  const HANDLE search = ::FindFirstFileA(pattern.c_str(), &found);
+  std::wstring wide;
+  if (!widePath(pattern, wide)) return platform::kInvalidSearchHandle;
+  WIN32_FIND_DATAW found;
+  const HANDLE search = ::FindFirstFileW(wide.c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return platform::kInvalidSearchHandle;
   copyFound(found, data);
   return reinterpret_cast<platform::SearchHandle>(search);
 }
 
 bool FileSystem::FindNextFileA(platform::SearchHandle search, platform::FindData& data) {
-  WIN32_FIND_DATAA found;
-  if (!::FindNextFileA(handleOf(search), &found)) return false;
+  WIN32_FIND_DATAW found;
+  if (!::FindNextFileW(handleOf(search), &found)) return false;
   copyFound(found, data);
   return true;
 }
