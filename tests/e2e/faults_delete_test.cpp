@@ -176,7 +176,25 @@ TEST_F(DeleteFaults, HeldOpenIsReportedAgainOnRetryAndDeletedOnceLetGo) {
   EXPECT_EQ(box.log(), cleanupLog(listed));
 }
 
-TEST_F(DeleteFaults, VanishedBeforeItsDeletionIsReportedAndIgnoreGoesOn) {
+// The listed file goes after the status window showed it, while the second
+// search still runs; a folder of its name may take its place.
+struct Vanishing {
+  const char* name;
+  bool folderInstead;
+  std::wstring number, description;
+};
+
+const Vanishing kVanishing[] = {
+    {"Vanished", false, L"53", L"File not found"},
+    {"ReplacedByAFolder", true, L"75", L"Path/File access error"},
+};
+
+void PrintTo(const Vanishing& v, std::ostream* os) { *os << v.name; }
+
+class VanishingLeftover : public DeleteFaults, public testing::WithParamInterface<Vanishing> {};
+
+TEST_P(VanishingLeftover, IsReportedAndIgnoreGoesOn) {
+  const auto& c = GetParam();
   // The second search walks these too: time to remove the listed file before
   // the deletions begin.
   for (int i = 0; i < 400; ++i) fs::create_directories(fs::path(L"T:\\Ballast\\B" + std::to_wstring(i)));
@@ -192,16 +210,21 @@ TEST_F(DeleteFaults, VanishedBeforeItsDeletionIsReportedAndIgnoreGoesOn) {
   }
   ASSERT_TRUE(shown) << "the status window never listed " << middle;
   ASSERT_TRUE(DeleteFileW(widen(middle).c_str())) << "the program was quicker: more ballast";
+  if (c.folderInstead) plant(middle + R"(\kept.txt)");
   ASSERT_EQ(occurrences(rawLog(), "Found "), 0u) << "removed after the searches ended";
 
-  auto report = middleReport(L"53", L"File not found");
+  auto report = middleReport(c.number, c.description);
   ASSERT_TRUE(report) << "no report";
   ASSERT_TRUE(answer(report->hwnd, IDIGNORE));
 
   EXPECT_EQ(app->waitExit(kStep), std::optional<DWORD>(0));
-  expectOnDrive({first, middle, last}, {spared});
+  expectOnDrive({first, last}, {spared});
+  EXPECT_EQ(exists(middle + R"(\kept.txt)"), c.folderInstead) << "the folder in its place was deleted";
   EXPECT_EQ(box.log(), cleanupLog(listed, {middle}));
 }
+
+INSTANTIATE_TEST_SUITE_P(DeleteFaults, VanishingLeftover, testing::ValuesIn(kVanishing),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DeleteFaults, KilledDuringAReportKeepsItsLinesAndTheNextRunAppends) {
   Holder holder(middle);
