@@ -14,7 +14,7 @@ namespace {
 namespace fs = std::filesystem;
 
 // Enough empty folders that the second search lasts long enough to be watched.
-constexpr int kBallastFolders = 150;
+constexpr int kBallastFolders = 1000;
 
 void plantBallast() {
   for (int i = 0; i < kBallastFolders; ++i) fs::create_directories(fs::path(L"T:\\Ballast\\B" + std::to_wstring(i)));

@@ -12,7 +12,7 @@ HCURSOR pointerCursor = nullptr;  // null: each window's own cursor
 // Inside a busy loop the queue is looked at once this many milliseconds have
 // passed since the last look: often enough for painting and for the user, and
 // a look per step would cost a round trip to the window system each time.
-constexpr DWORD kBusyInterval = 10;
+constexpr DWORD kBusyInterval = 25;
 int busyLoops = 0;
 DWORD lastLook = 0;  // the tick count wraps; differences stay right
 
