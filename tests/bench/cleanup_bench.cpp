@@ -86,6 +86,6 @@ int main(int argc, char** argv) {
 
   std::printf("cleanup: %.2f s (exit code %lu)\n", took.count(), static_cast<unsigned long>(code));
   std::printf("worst answer: %.1f ms\n", worstUs / 1000.0);
-  std::printf("peak working set: %.1f MB\n", peak / (1024.0 * 1024.0));
+  std::printf("peak working set: %.1f MB (%.1f MiB)\n", peak / 1e6, peak / (1024.0 * 1024.0));
   return code == 0 ? 0 : 1;
 }
