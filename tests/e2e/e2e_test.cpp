@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <set>
 
 #include "e2e/scenario.h"
 #include "ui/layouts.h"
@@ -34,7 +35,9 @@ void checkStatus(const std::vector<StatusView>& views, const std::vector<std::st
   for (const auto& f : listed)
     if (f.ends_with("corvane.ini")) iniListed.push_back(f);
   bool sawIniPhase = false;
+  std::set<std::wstring> folders;
   for (const auto& view : views) {
+    folders.insert(view.folder);
     const auto items = narrowAll(view.items);
     EXPECT_LE(items.size(), listed.size());
     EXPECT_TRUE(std::equal(items.begin(), items.begin() + std::min(items.size(), listed.size()), listed.begin()))
@@ -45,6 +48,8 @@ void checkStatus(const std::vector<StatusView>& views, const std::vector<std::st
     sawIniPhase |= items == iniListed && narrow(view.count) == std::to_string(iniListed.size());
   }
   EXPECT_TRUE(sawIniPhase) << "never saw the .ini files listed and counted";
+  // The folder being searched shows while the search runs, not only at its end.
+  EXPECT_GE(folders.size(), 3u) << "the folder label hardly changed";
 }
 
 struct CleanupCase {

@@ -245,6 +245,8 @@ int32_t ReportDialog::ReportError() {
   tmpl.dialog.style = WS_POPUP | WS_CAPTION | DS_MODALFRAME;
   tmpl.dialog.dwExtendedStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT | (owner ? 0 : WS_EX_APPWINDOW);
   answer_ = 0;
+  // The windows behind the report show what the program had come to.
+  beforeLook();
   const HWND dialog = CreateDialogIndirectParamA(GetModuleHandleA(nullptr), &tmpl.dialog, owner, dialogProc,
                                                  reinterpret_cast<LPARAM>(this));
   if (!dialog) {

@@ -15,6 +15,7 @@ HCURSOR pointerCursor = nullptr;  // null: each window's own cursor
 constexpr DWORD kBusyInterval = 25;
 int busyLoops = 0;
 DWORD lastLook = 0;  // the tick count wraps; differences stay right
+void (*beforeLookWork)() = nullptr;
 
 bool isOurWindow(HWND window) {
   char name[sizeof kFormClass + 1] = {};
@@ -32,8 +33,15 @@ void dispatch(MSG& msg) {
 
 HCURSOR programCursor() { return pointerCursor; }
 
+bool inBusyLoop() { return busyLoops > 0; }
+void setBeforeLook(void (*work)()) { beforeLookWork = work; }
+void beforeLook() {
+  if (beforeLookWork) beforeLookWork();
+}
+
 int Desktop::MsgBox(const std::string& prompt, int flags, const std::string& title) {
   // The box belongs to our active window; without one it still blocks the whole program.
+  beforeLook();
   const HWND owner = GetActiveWindow();
   const UINT style = static_cast<UINT>(flags) | (owner ? 0u : static_cast<UINT>(MB_TASKMODAL));
   return MessageBoxA(owner, prompt.c_str(), title.c_str(), style);
@@ -43,6 +51,7 @@ void Desktop::DoEvents() {
   const DWORD now = GetTickCount();
   if (busyLoops > 0 && now - lastLook < kBusyInterval) return;
   lastLook = now;
+  beforeLook();
   MSG msg;
   while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
     if (msg.message == WM_QUIT) {
@@ -55,7 +64,9 @@ void Desktop::DoEvents() {
 }
 
 void Desktop::EnterBusyLoop() { ++busyLoops; }
-void Desktop::LeaveBusyLoop() { --busyLoops; }
+void Desktop::LeaveBusyLoop() {
+  if (--busyLoops == 0) beforeLook();
+}
 
 void Desktop::SetMousePointer(int pointer) {
   pointerCursor = pointer == kHourglass ? LoadCursorA(nullptr, IDC_WAIT) : nullptr;

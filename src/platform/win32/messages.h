@@ -14,4 +14,12 @@ void dispatch(MSG& msg);
 // The program-wide pointer, null while it is the default one.
 HCURSOR programCursor();
 
+// Inside a busy loop (platform::BusyLoop) the window layer may hold work back
+// that only shows once messages are handled, such as a label's new caption.
+bool inBusyLoop();
+// What must be done before the queue is looked at, a modal box is shown or
+// the last busy loop ends: the window layer's held-back work.
+void setBeforeLook(void (*work)());
+void beforeLook();
+
 }  // namespace win32

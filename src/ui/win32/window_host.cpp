@@ -33,14 +33,42 @@ std::string textOf(HWND window) {
   return text;
 }
 
+// A static control paints itself at once when its text changes. Inside a busy
+// loop a new caption waits for the next look at the queue, where it would be
+// painted anyway: a search that names every folder it enters would otherwise
+// spend more on painting names nobody can read than on the search.
 class Label final : public ui::Label {
  public:
   explicit Label(HWND window) : window_(window) {}
-  void Caption(std::string_view text) override { SetWindowTextA(window_, std::string(text).c_str()); }
-  std::string Caption() const override { return textOf(window_); }
+  ~Label() override { std::erase(held(), this); }
+  void Caption(std::string_view text) override {
+    if (!inBusyLoop()) {
+      SetWindowTextA(window_, std::string(text).c_str());
+      return;
+    }
+    caption_ = text;
+    if (!isHeld_) held().push_back(this);
+    isHeld_ = true;
+  }
+  std::string Caption() const override { return isHeld_ ? caption_ : textOf(window_); }
+
+  static void applyHeld() {
+    for (Label* label : held()) {
+      SetWindowTextA(label->window_, label->caption_.c_str());
+      label->isHeld_ = false;
+    }
+    held().clear();
+  }
 
  private:
+  static std::vector<Label*>& held() {
+    static std::vector<Label*> labels;
+    return labels;
+  }
+
   HWND window_;
+  std::string caption_;
+  bool isHeld_ = false;
 };
 
 class ListBox final : public ui::ListBox {
@@ -331,6 +359,8 @@ void runModal(Window& w) {
 }
 
 }  // namespace
+
+WindowHost::WindowHost() { setBeforeLook(Label::applyHeld); }
 
 void WindowHost::Show(ui::Form& form, bool modal) {
   auto& slot = windows[&form];

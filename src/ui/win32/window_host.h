@@ -6,6 +6,7 @@ namespace win32 {
 
 class WindowHost final : public ui::WindowHost {
  public:
+  WindowHost();
   void Show(ui::Form& form, bool modal) override;
   void Load(ui::Form& form) override;
   void Refresh(ui::Form& form) override;
