@@ -61,28 +61,12 @@ struct CleanupCase {
   std::string linkedFolder;  // when set: a Unix symlink there to a folder off T:
 };
 
-// The whole trace of a cleanup of T: that deletes `c.deleted`.
-std::vector<std::string> cleanupLog(const CleanupCase& c) {
-  std::vector<std::string> log{"Starting Trace at {when}", "Start:{when}"};
-  log.insert(log.end(), c.mainLines.begin(), c.mainLines.end());
-  for (const char* line : {"Start Cleanup - using commandline", "Search for corvane.ini files", R"(gstr_drive:T:\)",
-                           "Search for corvane.mdb files"})
-    log.emplace_back(line);
-  log.push_back("Found " + std::to_string(c.deleted.size()) + " files to delete");
-  for (const auto& f : c.deleted) {
-    log.push_back("Delete File:" + f);
-    log.push_back("File:" + f + " Deleted!");
-  }
-  return log;
-}
-
 const CleanupCase kCleanupCases[] = {
     {"SparesTheSkipFolder",
      R"(CLEANUP,"T:\App\")",
      {R"(T:\Old\corvane.ini)"},
      {R"(T:\App\corvane.ini)"},
-     {"Parameter:CLEANUP iLoop:0", "CLEANUP parameter provided", R"(Parameter:"T:\App\" iLoop:1)",
-      R"(Skip parameter provided:|T:\App\|)", "int_pos:2", R"(gstr_drive:T:\)"},
+     kAppMainLines,
      {}},
     {"NestedMdbAndSkipInOtherCase",
      R"("T:\PROGRAM FILES\app\",CLEANUP )",
@@ -96,8 +80,7 @@ const CleanupCase kCleanupCases[] = {
      R"(CLEANUP,"T:\App\")",
      {R"(T:\Old\Deep\corvane.ini)"},
      {},
-     {"Parameter:CLEANUP iLoop:0", "CLEANUP parameter provided", R"(Parameter:"T:\App\" iLoop:1)",
-      R"(Skip parameter provided:|T:\App\|)", "int_pos:2", R"(gstr_drive:T:\)"},
+     kAppMainLines,
      R"(T:\Old\Linked)"},
 };
 
@@ -132,7 +115,7 @@ TEST_P(Cleanup, DeletesWhatIsListedAndTracesIt) {
   for (const auto& f : c.deleted) EXPECT_FALSE(exists(f)) << f;
   for (const auto& f : c.kept) EXPECT_TRUE(exists(f)) << f;
   for (const auto& f : offDrive) EXPECT_TRUE(exists(f)) << f;
-  EXPECT_EQ(box.log(), cleanupLog(c));
+  EXPECT_EQ(box.log(), cleanupTrace(c.mainLines, c.deleted));
 }
 
 INSTANTIATE_TEST_SUITE_P(Automatic, Cleanup, testing::ValuesIn(kCleanupCases),

@@ -23,32 +23,10 @@ using Clock = std::chrono::steady_clock;
 
 const std::string kTail = R"(CLEANUP,"T:\App\")";
 
-// Main's lines and the searches' of an automatic run of kTail, up to the count.
-Lines runHead(std::size_t found) {
-  return {"Starting Trace at {when}",
-          "Start:{when}",
-          "Parameter:CLEANUP iLoop:0",
-          "CLEANUP parameter provided",
-          R"(Parameter:"T:\App\" iLoop:1)",
-          R"(Skip parameter provided:|T:\App\|)",
-          "int_pos:2",
-          R"(gstr_drive:T:\)",
-          "Start Cleanup - using commandline",
-          "Search for corvane.ini files",
-          R"(gstr_drive:T:\)",
-          "Search for corvane.mdb files",
-          "Found " + std::to_string(found) + " files to delete"};
-}
+Lines runHead(std::size_t found) { return cleanupHead(kAppMainLines, found); }
 
-// The trace of an automatic run of kTail that lists `listed`; a deletion in
-// `failed` is traced as attempted only.
 Lines cleanupLog(const Lines& listed, const std::set<std::string>& failed = {}) {
-  Lines log = runHead(listed.size());
-  for (const auto& f : listed) {
-    log.push_back("Delete File:" + f);
-    if (!failed.contains(f)) log.push_back("File:" + f + " Deleted!");
-  }
-  return log;
+  return cleanupTrace(kAppMainLines, listed, failed);
 }
 
 Lines slice(const Lines& lines, std::size_t from, std::size_t to) {

@@ -94,4 +94,22 @@ void confirm(const Process& app) {
   ASSERT_TRUE(answer(inform->hwnd, IDOK));
 }
 
+std::vector<std::string> cleanupHead(const std::vector<std::string>& mainLines, std::size_t found) {
+  std::vector<std::string> log{"Starting Trace at {when}", "Start:{when}"};
+  log.insert(log.end(), mainLines.begin(), mainLines.end());
+  log.insert(log.end(), {"Start Cleanup - using commandline", "Search for corvane.ini files", R"(gstr_drive:T:\)",
+                         "Search for corvane.mdb files", "Found " + std::to_string(found) + " files to delete"});
+  return log;
+}
+
+std::vector<std::string> cleanupTrace(const std::vector<std::string>& mainLines, const std::vector<std::string>& listed,
+                                      const std::set<std::string>& failed) {
+  std::vector<std::string> log = cleanupHead(mainLines, listed.size());
+  for (const auto& f : listed) {
+    log.push_back("Delete File:" + f);
+    if (!failed.contains(f)) log.push_back("File:" + f + " Deleted!");
+  }
+  return log;
+}
+
 }  // namespace e2e

@@ -4,6 +4,7 @@
 // boxes that open an automatic run.
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -47,5 +48,22 @@ class Sandbox {
 
 // Answers the two boxes of an automatic run: Yes, then OK.
 void confirm(const Process& app);
+
+// Main's trace lines for the command line CLEANUP,"T:\App\". (Inline: the
+// tables of cases in other files copy it while the program starts.)
+inline const std::vector<std::string> kAppMainLines = {"Parameter:CLEANUP iLoop:0",
+                                                       "CLEANUP parameter provided",
+                                                       R"(Parameter:"T:\App\" iLoop:1)",
+                                                       R"(Skip parameter provided:|T:\App\|)",
+                                                       "int_pos:2",
+                                                       R"(gstr_drive:T:\)"};
+
+// The trace of an automatic cleanup of T: up to its count of `found` files,
+// after Main's lines `mainLines`.
+std::vector<std::string> cleanupHead(const std::vector<std::string>& mainLines, std::size_t found);
+// The whole trace of an automatic cleanup of T: that lists `listed`; the
+// deletions in `failed` are traced as attempted only.
+std::vector<std::string> cleanupTrace(const std::vector<std::string>& mainLines, const std::vector<std::string>& listed,
+                                      const std::set<std::string>& failed = {});
 
 }  // namespace e2e
