@@ -1,6 +1,8 @@
 #include <windows.h>
 
 #include <cstring>
+#include <string>
+#include <string_view>
 
 #include "platform/win32/services.h"
 #include "runtime/error.h"
@@ -33,17 +35,19 @@ bool widePath(const std::string& path, std::wstring& wide) {
 // such a name would stand for a sibling or a folder elsewhere. Those
 // characters become "?" instead, which names nothing: the entry then cannot
 // be examined, as a name the code page cannot hold never could.
-void copyFound(const WIN32_FIND_DATAW& found, platform::FindData& data) {
+// The name is mended in the record itself: no copy for each entry.
+void copyFound(WIN32_FIND_DATAW& found, platform::FindData& data) {
   data.dwFileAttributes = found.dwFileAttributes;
-  std::wstring name = found.cFileName;
+  const std::wstring_view name = found.cFileName;
   if (name != L"." && name != L"..") {
-    for (auto& c : name)
-      if (c == L'\\' || c == L'/') c = L'?';
-    for (auto i = name.size(); i > 0 && (name[i - 1] == L'.' || name[i - 1] == L' '); --i) name[i - 1] = L'?';
+    wchar_t* const chars = found.cFileName;
+    for (std::size_t i = 0; i < name.size(); ++i)
+      if (chars[i] == L'\\' || chars[i] == L'/') chars[i] = L'?';
+    for (auto i = name.size(); i > 0 && (chars[i - 1] == L'.' || chars[i - 1] == L' '); --i) chars[i - 1] = L'?';
   }
   const UINT codePage = fileCodePage();
   const bool utf8 = codePage == CP_UTF8;  // has no look-alikes, and takes neither flag nor default character
-  if (!WideCharToMultiByte(codePage, utf8 ? 0 : WC_NO_BEST_FIT_CHARS, name.c_str(), -1, data.cFileName,
+  if (!WideCharToMultiByte(codePage, utf8 ? 0 : WC_NO_BEST_FIT_CHARS, found.cFileName, -1, data.cFileName,
                            sizeof data.cFileName, utf8 ? nullptr : "?", nullptr))
     std::strcpy(data.cFileName, "?");  // too long for the field in this code page
 }
