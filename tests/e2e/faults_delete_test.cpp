@@ -114,6 +114,13 @@ class DeleteFaults : public testing::Test {
     return report;
   }
 
+  // Starts a cleanup while `holder` keeps `middle` open; the report of its deletion.
+  std::optional<ReportView> heldReport(const Holder& holder) {
+    EXPECT_TRUE(holder.holding()) << "could not hold " << middle;
+    if (!holder.holding() || !start()) return std::nullopt;
+    return middleReport(L"70", L"Permission denied");
+  }
+
   void expectOnDrive(const Lines& gone, const Lines& there) {
     for (const auto& f : gone) EXPECT_FALSE(exists(f)) << f;
     for (const auto& f : there) EXPECT_TRUE(exists(f)) << f;
@@ -125,9 +132,7 @@ class DeleteFaults : public testing::Test {
 
 TEST_F(DeleteFaults, HeldOpenAndIgnoredIsKeptAndTheRunCompletes) {
   Holder holder(middle);
-  ASSERT_TRUE(holder.holding());
-  ASSERT_TRUE(start());
-  auto report = middleReport(L"70", L"Permission denied");
+  auto report = heldReport(holder);
   ASSERT_TRUE(report) << "no report";
   ASSERT_TRUE(answer(report->hwnd, IDIGNORE));
 
@@ -138,9 +143,7 @@ TEST_F(DeleteFaults, HeldOpenAndIgnoredIsKeptAndTheRunCompletes) {
 
 TEST_F(DeleteFaults, HeldOpenIsReportedAgainOnRetryAndDeletedOnceLetGo) {
   Holder holder(middle);
-  ASSERT_TRUE(holder.holding());
-  ASSERT_TRUE(start());
-  auto report = middleReport(L"70", L"Permission denied");
+  auto report = heldReport(holder);
   ASSERT_TRUE(report) << "no report";
   ASSERT_TRUE(answer(report->hwnd, IDRETRY));
   auto again = middleReport(L"70", L"Permission denied");
@@ -206,9 +209,7 @@ INSTANTIATE_TEST_SUITE_P(DeleteFaults, VanishingLeftover, testing::ValuesIn(kVan
 
 TEST_F(DeleteFaults, KilledDuringAReportKeepsItsLinesAndTheNextRunAppends) {
   Holder holder(middle);
-  ASSERT_TRUE(holder.holding());
-  ASSERT_TRUE(start());
-  ASSERT_TRUE(middleReport(L"70", L"Permission denied")) << "no report";
+  ASSERT_TRUE(heldReport(holder)) << "no report";
   app->kill();
   ASSERT_TRUE(app->waitExit(kStep)) << "still running after the kill";
 
