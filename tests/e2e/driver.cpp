@@ -1,97 +1,84 @@
 #include "e2e/driver.h"
 
+#include <gtest/gtest.h>
+#include <shlobj.h>
+
 #include <algorithm>
-#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <thread>
-
-#include "e2e/probe.h"
-#include "ui/layouts.h"
+#include <utility>
 
 namespace e2e {
 namespace {
 
-constexpr Ms kPoll{10};
-
+namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-std::wstring className(HWND window) {
-  wchar_t name[256] = {};
-  GetClassNameW(window, name, 256);
-  return name;
+bool isClass(HWND window, const wchar_t* name) {
+  wchar_t found[64] = {};
+  return window && GetClassNameW(window, found, 64) && _wcsicmp(found, name) == 0;
 }
 
-bool isListBox(HWND window) { return window && _wcsicmp(className(window).c_str(), L"ListBox") == 0; }
-
 // Callbacks are stdcall on 32-bit Windows, which a lambda cannot be.
-BOOL CALLBACK collectChild(HWND window, LPARAM list) {
+BOOL CALLBACK collect(HWND window, LPARAM list) {
   reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
   return TRUE;
 }
 
 std::vector<HWND> children(HWND parent) {
   std::vector<HWND> found;
-  EnumChildWindows(parent, collectChild, reinterpret_cast<LPARAM>(&found));
+  EnumChildWindows(parent, collect, reinterpret_cast<LPARAM>(&found));
   return found;
 }
 
-struct TopSearch {
-  DWORD processId;
-  std::vector<Window> found;
-};
-
-BOOL CALLBACK collectTop(HWND window, LPARAM param) {
-  auto& search = *reinterpret_cast<TopSearch*>(param);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  if (owner == search.processId && IsWindowVisible(window))
-    search.found.push_back({window, className(window), text(window)});
-  return TRUE;
-}
-
-bool hasListBox(HWND window) {
-  const auto kids = children(window);
-  return std::any_of(kids.begin(), kids.end(), isListBox);
-}
-
-std::optional<LRESULT> send(HWND window, UINT message, WPARAM wParam, LPARAM lParam, Ms timeout) {
+std::optional<LRESULT> send(HWND window, UINT message, WPARAM wParam, LPARAM lParam, Ms timeout = Ms(2000)) {
   DWORD_PTR result = 0;
-  if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, static_cast<UINT>(timeout.count()),
-                           &result))
+  if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, UINT(timeout.count()), &result))
     return std::nullopt;
-  return static_cast<LRESULT>(result);
+  return LRESULT(result);
 }
+
+// The first window of the process that `read` makes something of, within `timeout`.
+template <class Read>
+auto waitFor(const Process& process, Ms timeout, Read read) -> decltype(read(HWND())) {
+  decltype(read(HWND())) view;
+  poll(process, timeout, [&]() -> HWND {
+    for (HWND w : windowsOf(process.id()))
+      if ((view = read(w))) return w;
+    return nullptr;
+  });
+  return view;
+}
+
+int pixels(int twips, int dpi) { return MulDiv(twips, dpi, 1440); }
 
 }  // namespace
 
-std::wstring widen(std::string_view text) {
-  if (text.empty()) return {};
-  const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring out(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
+std::wstring widen(std::string_view utf8) {
+  std::wstring out(utf8.size(), L'\0');
+  out.resize(size_t(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), out.data(), int(out.size()))));
   return out;
 }
 
 std::string narrow(std::wstring_view text) {
-  if (text.empty()) return {};
-  const int n =
-      WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
+  std::string out(text.size() * 4, '\0');
+  out.resize(size_t(
+      WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), out.data(), int(out.size()), nullptr, nullptr)));
   return out;
 }
 
-// --- Process ---------------------------------------------------------------
-
 Process Process::start(const std::string& exe, const std::string& tail) {
-  std::string commandLine = "\"" + exe + "\"";
-  if (!tail.empty()) commandLine += " " + tail;
+  std::string commandLine = "\"" + exe + "\"" + (tail.empty() ? "" : " " + tail);
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info{};
-  // Its own folder as the working folder, as when started from Explorer or Setup.
-  std::string folder = exe.substr(0, exe.find_last_of('\\'));
+  // Its own folder as the working folder, as when Setup or Explorer starts it.
+  const std::string folder = exe.substr(0, exe.find_last_of('\\'));
   if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
                       &info))
     return Process(nullptr, 0);
@@ -99,278 +86,199 @@ Process Process::start(const std::string& exe, const std::string& tail) {
   return Process(info.hProcess, info.dwProcessId);
 }
 
-Process::Process(Process&& other) noexcept : handle_(other.handle_), id_(other.id_) {
-  other.handle_ = nullptr;
-  other.id_ = 0;
-}
-
 Process::~Process() {
-  if (!handle_) return;
-  if (running()) {
-    kill();
-    WaitForSingleObject(handle_, 5000);
-  }
-  CloseHandle(handle_);
+  if (running()) kill(), WaitForSingleObject(handle_, 5000);
+  if (handle_) CloseHandle(handle_);
 }
-
-bool Process::running() const { return handle_ && WaitForSingleObject(handle_, 0) == WAIT_TIMEOUT; }
 
 std::optional<DWORD> Process::waitExit(Ms timeout) const {
-  if (!handle_ || WaitForSingleObject(handle_, static_cast<DWORD>(timeout.count())) != WAIT_OBJECT_0)
-    return std::nullopt;
   DWORD code = 0;
-  GetExitCodeProcess(handle_, &code);
+  if (!handle_ || WaitForSingleObject(handle_, DWORD(timeout.count())) != WAIT_OBJECT_0 ||
+      !GetExitCodeProcess(handle_, &code))
+    return std::nullopt;
   return code;
 }
 
-void Process::kill() const {
-  if (handle_) TerminateProcess(handle_, 9999);
-}
-
-// --- Windows -----------------------------------------------------------------
-
-std::vector<Window> topWindows(DWORD processId) {
-  TopSearch search{processId, {}};
-  EnumWindows(collectTop, reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
-HWND waitWindow(const Process& process, const std::function<bool(const Window&)>& match, Ms timeout) {
-  const auto deadline = Clock::now() + timeout;
-  for (;;) {
-    for (const auto& window : topWindows(process.id()))
-      if (match(window)) return window.hwnd;
+HWND poll(const Process& process, Ms timeout, const std::function<HWND()>& find) {
+  for (const auto deadline = Clock::now() + timeout;; std::this_thread::sleep_for(Ms(10))) {
+    if (HWND window = find()) return window;
     if (!process.running() || Clock::now() >= deadline) return nullptr;
-    std::this_thread::sleep_for(kPoll);
   }
 }
 
+std::vector<HWND> windowsOf(DWORD processId) {
+  std::vector<HWND> all, mine;
+  EnumWindows(collect, reinterpret_cast<LPARAM>(&all));
+  std::copy_if(all.begin(), all.end(), std::back_inserter(mine), [&](HWND w) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(w, &owner);
+    return owner == processId && IsWindowVisible(w);
+  });
+  return mine;
+}
+
 std::wstring text(HWND window) {
-  // Cross-process this reads the text the window system keeps, without a
+  // Across processes this reads what the window system keeps, without a
   // message, so a busy program cannot make it wait.
-  const int length = GetWindowTextLengthW(window);
-  std::wstring buffer(static_cast<std::size_t>(length) + 1, L'\0');
-  const int got = GetWindowTextW(window, buffer.data(), length + 1);
-  buffer.resize(static_cast<std::size_t>(std::max(got, 0)));
+  std::wstring buffer(size_t(GetWindowTextLengthW(window)) + 1, L'\0');
+  buffer.resize(size_t(std::max(GetWindowTextW(window, buffer.data(), int(buffer.size())), 0)));
   return buffer;
 }
 
-HWND child(HWND parent, int controlId) { return GetDlgItem(parent, controlId); }
+HWND control(HWND window, const ui::FormLayout& layout, const char* name) {
+  return GetDlgItem(window, layout.controlId(name));
+}
+
+HWND waitForm(const Process& process, const ui::FormLayout& layout, Ms timeout) {
+  return waitFor(process, timeout, [&](HWND w) {
+    return text(w) == widen(layout.caption) && !isClass(w, L"#32770") &&
+                   (&layout != &ui::kFrmstatusLayout || isClass(control(w, layout, "List1"), L"ListBox"))
+               ? w
+               : nullptr;
+  });
+}
+
+void checkLayout(HWND window, const ui::FormLayout& layout) {
+  const HDC screen = GetDC(nullptr);
+  const int dpiX = GetDeviceCaps(screen, LOGPIXELSX), dpiY = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  RECT client{};
+  GetClientRect(window, &client);
+  EXPECT_EQ(text(window), widen(layout.caption));
+  EXPECT_EQ(std::make_pair(client.right, client.bottom),
+            std::make_pair(long(pixels(layout.clientWidth, dpiX)), long(pixels(layout.clientHeight, dpiY))));
+  for (const auto& c : layout.controls) {
+    SCOPED_TRACE(std::string(layout.name) + "." + c.name);
+    const HWND kid = control(window, layout, c.name);
+    RECT r{};
+    GetWindowRect(kid, &r);
+    MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&r), 2);
+    EXPECT_EQ((std::vector<long>{r.left, r.top, r.right - r.left, r.bottom - r.top}),
+              (std::vector<long>{pixels(c.left, dpiX), pixels(c.top, dpiY), pixels(c.width, dpiX),
+                                 pixels(c.height, dpiY)}));
+    EXPECT_EQ(IsWindowVisible(kid) != FALSE, c.visible);
+    if (*c.caption) {  // the empty ones are filled at work
+      EXPECT_EQ(text(kid), widen(c.caption));
+    }
+  }
+}
 
 std::optional<MessageBoxView> readMessageBox(HWND box) {
-  if (className(box) != L"#32770" || hasListBox(box)) return std::nullopt;
+  // The report dialog is none: no box of the program has both Abort and Ignore.
+  if (!isClass(box, L"#32770") || (GetDlgItem(box, IDABORT) && GetDlgItem(box, IDIGNORE))) return std::nullopt;
   MessageBoxView view{box, text(box), {}, {}};
   for (HWND kid : children(box)) {
-    const std::wstring kind = className(kid);
-    if (_wcsicmp(kind.c_str(), L"Button") == 0) {
-      view.buttons.push_back(GetDlgCtrlID(kid));
-    } else if (_wcsicmp(kind.c_str(), L"Static") == 0) {
-      // The icon is a static without text; the prompt is the longest text.
-      std::wstring candidate = text(kid);
-      if (candidate.size() > view.text.size()) view.text = std::move(candidate);
-    }
+    if (isClass(kid, L"Button")) view.buttons.push_back(GetDlgCtrlID(kid));
+    // The icon is a static without text; the prompt is the longest text.
+    if (isClass(kid, L"Static") && text(kid).size() > view.text.size()) view.text = text(kid);
   }
   std::sort(view.buttons.begin(), view.buttons.end());
   return view;
 }
 
 std::optional<MessageBoxView> waitMessageBox(const Process& process, std::wstring_view title, Ms timeout) {
-  const auto deadline = Clock::now() + timeout;
-  for (;;) {
-    for (const auto& w : topWindows(process.id())) {
-      if (w.title != title) continue;
-      auto view = readMessageBox(w.hwnd);
-      // A box is shown once its buttons are there; its prompt is set by then.
-      if (view && !view->buttons.empty() && IsWindowVisible(w.hwnd)) return view;
-    }
-    if (!process.running() || Clock::now() >= deadline) return std::nullopt;
-    std::this_thread::sleep_for(kPoll);
-  }
+  return waitFor(process, timeout, [&](HWND w) {
+    auto view = text(w) == title ? readMessageBox(w) : std::nullopt;
+    // A box is shown once its buttons are there; its prompt is set by then.
+    return view && !view->buttons.empty() ? view : std::nullopt;
+  });
 }
 
-bool press(HWND dialog, int buttonId) {
-  return PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED),
-                      reinterpret_cast<LPARAM>(GetDlgItem(dialog, buttonId)));
-}
-
-bool answer(HWND box, int buttonId, Ms timeout) {
-  if (!press(box, buttonId)) return false;
-  // Gone, so that the next wait cannot find this box again.
-  const auto deadline = Clock::now() + timeout;
-  while (IsWindow(box) && IsWindowVisible(box)) {
-    if (Clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(kPoll);
-  }
-  return true;
-}
-
-bool closeWindow(HWND window) { return PostMessageW(window, WM_CLOSE, 0, 0); }
-
-std::optional<std::vector<std::wstring>> listItems(HWND listBox, Ms perMessage) {
-  // Cross-process list box text comes back as UTF-16 under Wine whatever the
-  // box holds, so only the W messages are used.
-  const auto count = send(listBox, LB_GETCOUNT, 0, 0, perMessage);
-  if (!count || *count < 0) return std::nullopt;
-  std::vector<std::wstring> items;
-  for (LRESULT i = 0; i < *count; ++i) {
-    const auto length = send(listBox, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0, perMessage);
-    if (!length || *length < 0) return std::nullopt;
-    std::wstring item(static_cast<std::size_t>(*length) + 1, L'\0');
-    const auto got =
-        send(listBox, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(item.data()), perMessage);
-    if (!got || *got < 0) return std::nullopt;
-    item.resize(static_cast<std::size_t>(*got));
-    items.push_back(std::move(item));
-  }
-  return items;
-}
-
-HWND findStatusWindow(DWORD processId) {
-  const auto& layout = ui::kFrmstatusLayout;
-  for (const auto& w : topWindows(processId))
-    if (w.title == widen(layout.caption) && isListBox(child(w.hwnd, layout.controlId("List1")))) return w.hwnd;
-  return nullptr;
-}
-
-HWND waitStatusWindow(const Process& process, Ms timeout) {
-  const auto deadline = Clock::now() + timeout;
-  for (;;) {
-    if (HWND status = findStatusWindow(process.id())) return status;
-    if (!process.running() || Clock::now() >= deadline) return nullptr;
-    std::this_thread::sleep_for(kPoll);
-  }
-}
-
-std::vector<StatusView> watchStatus(const Process& process, HWND status, Ms timeout,
-                                    const std::function<void(const StatusView&)>& onView) {
-  const auto& layout = ui::kFrmstatusLayout;
-  const HWND folder = child(status, layout.controlId("Label2"));
-  const HWND count = child(status, layout.controlId("Label7"));
-  const HWND list = child(status, layout.controlId("List1"));
-  const auto deadline = Clock::now() + timeout;
-  std::vector<StatusView> views;
-  const auto messageBoxShown = [&] {
-    for (const auto& w : topWindows(process.id()))
-      if (readMessageBox(w.hwnd)) return true;
-    return false;
-  };
-  while (process.running() && IsWindow(status) && Clock::now() < deadline && !messageBoxShown()) {
-    StatusView view{text(folder), text(count), {}};
-    const auto items = listItems(list, Ms(500));
-    if (!items) break;  // gone or stuck; what was seen so far stands
-    view.items = *items;
-    if (views.empty() || !(views.back() == view)) {
-      views.push_back(view);
-      if (onView) onView(views.back());
-    }
-    std::this_thread::sleep_for(Ms(2));
-  }
-  return views;
-}
-
-// --- The error report ---------------------------------------------------------
-
-std::optional<ReportView> readReportDialog(HWND dialog) {
-  if (className(dialog) != L"#32770") return std::nullopt;
-  for (int id : {IDABORT, IDRETRY, IDIGNORE})
-    if (_wcsicmp(className(GetDlgItem(dialog, id)).c_str(), L"Button") != 0) return std::nullopt;
-  ReportView view{dialog, text(dialog), {}};
-  for (HWND kid : children(dialog)) {
-    const std::wstring kind = className(kid);
-    if (_wcsicmp(kind.c_str(), L"Static") == 0) view.texts.push_back(text(kid));
-    if (_wcsicmp(kind.c_str(), L"Edit") != 0) continue;
-    // An edit keeps its text to itself: it has to be asked.
-    const auto length = send(kid, WM_GETTEXTLENGTH, 0, 0, Ms(2000));
-    if (!length) return std::nullopt;
-    std::wstring content(static_cast<std::size_t>(*length) + 1, L'\0');
-    const auto got = send(kid, WM_GETTEXT, content.size(), reinterpret_cast<LPARAM>(content.data()), Ms(2000));
-    if (!got) return std::nullopt;
-    content.resize(static_cast<std::size_t>(*got));
-    view.texts.push_back(std::move(content));
-  }
-  return view;
+std::wstring ReportView::field(std::wstring_view label) const {
+  const auto at = std::find(texts.begin(), texts.end(), label);
+  return at != texts.end() && at + 1 != texts.end() ? *(at + 1) : std::wstring();
 }
 
 std::optional<ReportView> waitReportDialog(const Process& process, Ms timeout) {
-  const auto deadline = Clock::now() + timeout;
-  for (;;) {
-    for (const auto& w : topWindows(process.id()))
-      if (auto view = readReportDialog(w.hwnd)) return view;
-    if (!process.running() || Clock::now() >= deadline) return std::nullopt;
-    std::this_thread::sleep_for(kPoll);
-  }
+  return waitFor(process, timeout, [](HWND dialog) -> std::optional<ReportView> {
+    if (!isClass(dialog, L"#32770") || !isClass(GetDlgItem(dialog, IDIGNORE), L"Button")) return std::nullopt;
+    ReportView view{dialog, text(dialog), {}};
+    for (HWND kid : children(dialog)) {
+      if (isClass(kid, L"Static")) view.texts.push_back(text(kid));
+      if (!isClass(kid, L"Edit")) continue;
+      // An edit keeps its text to itself: it has to be asked.
+      std::wstring content(size_t(send(kid, WM_GETTEXTLENGTH, 0, 0).value_or(0)) + 1, L'\0');
+      content.resize(size_t(send(kid, WM_GETTEXT, content.size(), LPARAM(content.data())).value_or(0)));
+      view.texts.push_back(content);
+    }
+    return view;
+  });
 }
 
-std::wstring reportField(const ReportView& report, std::wstring_view label) {
-  const auto at = std::find(report.texts.begin(), report.texts.end(), label);
-  return at != report.texts.end() && at + 1 != report.texts.end() ? *(at + 1) : std::wstring();
+bool press(HWND window, int buttonId) {
+  return PostMessageW(window, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED), LPARAM(GetDlgItem(window, buttonId)));
+}
+
+bool answer(HWND dialog, int buttonId) {
+  // Gone, so that the next wait cannot find this dialog again.
+  const auto deadline = Clock::now() + kStep;
+  for (bool pressed = press(dialog, buttonId); IsWindowVisible(dialog); std::this_thread::sleep_for(Ms(10)))
+    if (!pressed || Clock::now() >= deadline) return false;
+  return true;
+}
+
+bool pressNow(HWND window, int buttonId, Ms timeout) {
+  return send(window, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED), LPARAM(GetDlgItem(window, buttonId)), timeout)
+      .has_value();
 }
 
 bool typeKey(HWND window, UINT message, WPARAM key) {
   GUITHREADINFO info{};
   info.cbSize = sizeof info;
-  if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) || !info.hwndFocus) return false;
-  return PostMessageW(info.hwndFocus, message, key, message == WM_SYSCHAR ? (1 << 29) : 0);
+  return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) && info.hwndFocus &&
+         PostMessageW(info.hwndFocus, message, key, message == WM_SYSCHAR ? (1 << 29) : 0);
 }
 
-// --- Pressing and probing ---------------------------------------------------
+bool closeWindow(HWND window) { return PostMessageW(window, WM_CLOSE, 0, 0); }
 
-bool pressNow(HWND window, int buttonId, Ms timeout) {
-  return send(window, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED),
-              reinterpret_cast<LPARAM>(GetDlgItem(window, buttonId)), timeout)
-      .has_value();
-}
-
-std::optional<ProbeView> probe(HWND window, Ms timeout) {
-  static const HMODULE library = LoadLibraryW(dosPath(CORVANE_PROBE_DLL).c_str());
-  const auto hook = library ? reinterpret_cast<HOOKPROC>(
-                                  reinterpret_cast<void*>(GetProcAddress(library, "corvaneProbeHook")))
-                            : nullptr;
-  const DWORD thread = GetWindowThreadProcessId(window, nullptr);
-  if (!hook || !thread) return std::nullopt;
-  const std::string name = probeMappingName(GetCurrentProcessId());
-  const HANDLE mapping =
-      CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(ProbeAnswer), name.c_str());
-  if (!mapping) return std::nullopt;
-  auto* answer = static_cast<ProbeAnswer*>(MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(ProbeAnswer)));
-  // The hook runs in the program's thread when it next takes a message off its queue.
-  const HHOOK hooked = answer ? SetWindowsHookExW(WH_GETMESSAGE, hook, library, thread) : nullptr;
-  std::optional<ProbeView> result;
-  if (hooked && PostMessageW(window, RegisterWindowMessageA(kProbeMessage), 0, GetCurrentProcessId())) {
-    const auto deadline = Clock::now() + timeout;
-    while (!answer->done && Clock::now() < deadline) std::this_thread::sleep_for(kPoll);
-    if (answer->done && answer->read) result = ProbeView{!answer->hasFont, answer->font, answer->classIcon != FALSE};
+std::optional<std::vector<std::wstring>> listItems(HWND listBox, Ms perMessage) {
+  // Under Wine a list box answers another process in UTF-16 whatever it holds: only the W messages.
+  const auto count = send(listBox, LB_GETCOUNT, 0, 0, perMessage);
+  std::vector<std::wstring> items;
+  for (LRESULT i = 0; count && i < *count; ++i) {
+    std::wstring item(size_t(std::max<LRESULT>(send(listBox, LB_GETTEXTLEN, i, 0, perMessage).value_or(0), 0)) + 1, L'\0');
+    const auto got = send(listBox, LB_GETTEXT, i, LPARAM(item.data()), perMessage);
+    if (!got || *got < 0) return std::nullopt;
+    items.push_back(item.substr(0, size_t(*got)));
   }
-  if (hooked) UnhookWindowsHookEx(hooked);
-  if (answer) UnmapViewOfFile(answer);
-  CloseHandle(mapping);
-  return result;
+  return count && *count >= 0 ? std::optional(items) : std::nullopt;
 }
 
-// --- Host side -----------------------------------------------------------------
+std::vector<StatusView> watchStatus(const Process& process, HWND status, Ms timeout,
+                                    const std::function<void(const StatusView&)>& onView) {
+  const auto& layout = ui::kFrmstatusLayout;
+  std::vector<StatusView> views;
+  const auto boxShown = [&] {
+    const auto all = windowsOf(process.id());
+    return std::any_of(all.begin(), all.end(), [](HWND w) { return isClass(w, L"#32770"); });
+  };
+  for (const auto deadline = Clock::now() + timeout;
+       process.running() && IsWindow(status) && Clock::now() < deadline && !boxShown(); Sleep(2)) {
+    const auto items = listItems(control(status, layout, "List1"), Ms(500));
+    if (!items) break;  // gone or stuck: what was seen stands
+    StatusView view{text(control(status, layout, "Label2")), text(control(status, layout, "Label7")), *items};
+    if (views.empty() || !(views.back() == view)) {
+      views.push_back(view);
+      if (onView) onView(view);
+    }
+  }
+  return views;
+}
 
 std::string hostPath(const std::wstring& windowsPath) {
-  using UnixName = char*(CDECL*)(LPCWSTR);
-  static const auto toUnix =
-      reinterpret_cast<UnixName>(reinterpret_cast<void*>(
-          GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-  if (!toUnix) return {};
-  char* name = toUnix(windowsPath.c_str());
-  if (!name) return {};
-  std::string result = name;
+  static const auto toUnix = reinterpret_cast<char*(CDECL*)(LPCWSTR)>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+  char* name = toUnix ? toUnix(windowsPath.c_str()) : nullptr;
+  const std::string result = name ? name : "";
   HeapFree(GetProcessHeap(), 0, name);
   return result;
 }
 
 std::wstring dosPath(const std::string& unixPath) {
-  using DosName = WCHAR*(CDECL*)(LPCSTR);
-  static const auto toDos =
-      reinterpret_cast<DosName>(reinterpret_cast<void*>(
-          GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_dos_file_name")));
-  if (!toDos) return {};
-  WCHAR* name = toDos(unixPath.c_str());
-  if (!name) return {};
-  std::wstring result = name;
+  static const auto toDos = reinterpret_cast<WCHAR*(CDECL*)(LPCSTR)>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_dos_file_name")));
+  WCHAR* name = toDos ? toDos(unixPath.c_str()) : nullptr;
+  const std::wstring result = name ? name : L"";
   HeapFree(GetProcessHeap(), 0, name);
   return result;
 }
@@ -383,55 +291,174 @@ std::string shellQuote(std::string_view text) {
 
 int runHost(const std::string& command, Ms timeout) {
   // Wine starts a Unix program for a path that is no PE file, but gives no
-  // handle to wait on: the command leaves its status in a file instead.
-  static std::atomic<int> serial{0};
-  wchar_t temp[MAX_PATH] = {};
-  GetTempPathW(MAX_PATH, temp);
-  const std::wstring marker = std::wstring(temp) + L"corvane-host-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                              std::to_wstring(++serial) + L".status";
-  DeleteFileW(marker.c_str());
-  const std::string unixMarker = hostPath(marker);
-  if (unixMarker.empty()) return -1;
-  const std::string script = "(" + command + "\n); echo $? >" + shellQuote(unixMarker + ".tmp") + " && mv " +
-                             shellQuote(unixMarker + ".tmp") + " " + shellQuote(unixMarker);
-  // The Windows side splits this line again, by the Windows rules: quote for
-  // those (backslashes count only before a quote), not for a shell.
-  std::string commandLine = "/bin/sh -c \"";
-  std::size_t slashes = 0;
-  for (char c : script) {
-    if (c == '\\') {
-      ++slashes;
-      continue;
-    }
-    commandLine.append(c == '"' ? slashes * 2 + 1 : slashes, '\\');
-    slashes = 0;
-    commandLine += c;
-  }
-  commandLine.append(slashes * 2, '\\');
-  commandLine += '"';
-  // Named by its Windows path: a bare "/bin/sh" would be looked for on the current drive.
-  const std::wstring shell = dosPath("/bin/sh");
-  std::wstring wideLine = widen(commandLine);
+  // handle to wait on: the script leaves its status in a file.
+  static int serial = 0;
+  const std::wstring script = fs::temp_directory_path().wstring() + L"\\corvane-host-" +
+                              std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++serial);
+  const std::string status = hostPath(script) + ".status";
+  std::ofstream(script.c_str(), std::ios::binary)
+      << "(" << command << "\n); echo $? >" << shellQuote(status + ".tmp") << " && mv " << shellQuote(status + ".tmp")
+      << " " << shellQuote(status) << "\n";
+  std::wstring commandLine = L"/bin/sh \"" + widen(hostPath(script)) + L"\"";
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info{};
-  if (shell.empty() ||
-      !CreateProcessW(shell.c_str(), wideLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+  // Named by its Windows path: a bare "/bin/sh" would be looked for on the current drive.
+  if (!CreateProcessW(dosPath("/bin/sh").c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &info))
     return -1;
   CloseHandle(info.hThread);
   CloseHandle(info.hProcess);
-  const auto deadline = Clock::now() + timeout;
-  while (Clock::now() < deadline) {
-    std::ifstream in(marker.c_str());
-    int status = 0;
-    if (in >> status) {
-      in.close();
-      DeleteFileW(marker.c_str());
-      return status;
-    }
-    std::this_thread::sleep_for(Ms(20));
+  int result = -1;
+  for (const auto deadline = Clock::now() + timeout; Clock::now() < deadline && result < 0; Sleep(20))
+    if (!(std::ifstream(dosPath(status).c_str()) >> result)) result = -1;
+  DeleteFileW(script.c_str());
+  DeleteFileW(dosPath(status).c_str());
+  return result;
+}
+
+int host(const std::string& command) {
+  const int status = runHost(command);
+  EXPECT_EQ(status, 0) << command;
+  return status;
+}
+
+bool exists(const std::string& windowsPath) {
+  return GetFileAttributesW(widen(windowsPath).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void plant(const std::string& windowsPath) {
+  const fs::path path(widen(windowsPath));
+  fs::create_directories(path.parent_path());
+  std::ofstream(path) << "left behind\r\n";
+}
+
+std::string appDataFolder() {
+  char path[MAX_PATH] = {};
+  SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path);
+  return path;
+}
+
+Sandbox::Sandbox(const std::wstring& drive) {
+  const auto* info = testing::UnitTest::GetInstance()->current_test_info();
+  std::string name = std::string(info->test_suite_name()) + "." + info->name();
+  std::replace(name.begin(), name.end(), '/', '_');
+  const std::string unixFolder = std::string(CORVANE_E2E_WORK) + "/" + name;
+  // Emptied from the Unix side: earlier tests leave links, FIFOs and read-only files there.
+  host("rm -rf " + shellQuote(unixFolder) + " && mkdir -p " + shellQuote(unixFolder) + " && find " +
+       shellQuote(hostPath(drive)) + " -mindepth 1 -maxdepth 1 -exec rm -rf -- {} +");
+  folder_ = narrow(dosPath(unixFolder));
+  exe_ = folder_ + "\\CorvaneFileCleanup.exe";
+  EXPECT_TRUE(CopyFileW(dosPath(CORVANE_EXE).c_str(), widen(exe_).c_str(), FALSE)) << exe_;
+  std::error_code ignored;
+  fs::remove(logPath(), ignored);
+  fs::remove_all(appDataFolder() + "\\corvane3", ignored);
+}
+
+std::string Sandbox::logPath(const std::string& folder) { return folder + "\\corvanefilecleanup.log"; }
+
+std::string Sandbox::read(const std::string& path) {
+  std::stringstream content;
+  content << std::ifstream(widen(path).c_str(), std::ios::binary).rdbuf();
+  return content.str();
+}
+
+Lines Sandbox::log(const std::string& path) const {
+  static const std::regex dated("(Starting Trace at |Start:|End:|Ending Trace at )[0-9][^ ]*( [0-9].*)?");
+  const std::string text = read(path);
+  Lines lines;
+  std::size_t at = 0;
+  for (auto end = text.find("\r\n"); end != std::string::npos; end = text.find("\r\n", at = end + 2)) {
+    const std::string line = text.substr(at, end - at);
+    EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos) << line;
+    lines.push_back(std::regex_match(line, dated) ? std::regex_replace(line, dated, "$1{when}") : line);
   }
-  return -1;
+  EXPECT_EQ(at, text.size()) << "an unfinished last line";
+  return lines;
+}
+
+void confirm(const Process& app) {
+  auto ask = waitMessageBox(app, kTitle, kStart);
+  ASSERT_TRUE(ask) << "no first box";
+  EXPECT_EQ(ask->text, L"Have you previously installed Corvane on this computer?");
+  EXPECT_EQ(ask->buttons, (std::vector<int>{IDYES, IDNO}));
+  ASSERT_TRUE(answer(ask->hwnd, IDYES));
+  auto inform = waitMessageBox(app, kTitle, kStep);
+  ASSERT_TRUE(inform) << "no second box";
+  EXPECT_EQ(inform->text.rfind(L"A file cleanup will now be performed", 0), 0u) << narrow(inform->text);
+  EXPECT_EQ(inform->buttons, (std::vector<int>{IDOK}));
+  ASSERT_TRUE(answer(inform->hwnd, IDOK));
+}
+
+Lines operator+(Lines a, const Lines& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+Lines cleanupHead(const Lines& mainLines, std::size_t found) {
+  return Lines{"Starting Trace at {when}", "Start:{when}"} + mainLines +
+         Lines{"Start Cleanup - using commandline", "Search for corvane.ini files", R"(gstr_drive:T:\)",
+               "Search for corvane.mdb files", "Found " + std::to_string(found) + " files to delete"};
+}
+
+Lines cleanupTrace(const Lines& mainLines, const Lines& listed, const std::set<std::string>& failed) {
+  Lines log = cleanupHead(mainLines, listed.size());
+  for (const auto& f : listed) {
+    log.push_back("Delete File:" + f);
+    if (!failed.contains(f)) log.push_back("File:" + f + " Deleted!");
+  }
+  return log;
+}
+
+int drive(int argc, char** argv) {
+  const std::string mode = argc >= 2 ? argv[1] : "";
+  if (argc < 2 || (mode != "none" && argc != 3) || (mode != "auto" && mode != "find" && mode != "none")) {
+    std::fprintf(stderr, "usage: e2e_tests --drive UNIX_EXE auto|find UNIX_PNG | none  (arguments in CORVANE_ARGS)\n");
+    return 2;
+  }
+  const auto say = [](const std::string& line) { std::printf("%s\n", line.c_str()), std::fflush(stdout); };
+  // Crops the screen to the window, so the picture shows the program alone.
+  const auto photograph = [&](HWND window) {
+    Sleep(300);  // painted
+    RECT r{};
+    GetWindowRect(window, &r);
+    say(runHost("import -window root -crop " + std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top) +
+                "+" + std::to_string(r.left) + "+" + std::to_string(r.top) + " " + shellQuote(argv[2])) == 0
+            ? std::string("screenshot: ") + argv[2]
+            : "screenshot failed");
+  };
+  const char* args = std::getenv("CORVANE_ARGS");
+  Process app = Process::start(narrow(dosPath(argv[0])), args ? args : "");
+  say(std::string("started with: ") + (args ? args : ""));
+  if (mode == "auto") {
+    for (int button : {IDYES, IDOK})
+      if (auto box = waitMessageBox(app, kTitle, kStart); box && answer(box->hwnd, button))
+        say("box: " + narrow(box->text) + (button == IDYES ? " - Yes" : " - OK"));
+    std::wstring shown;
+    bool photographed = false;
+    if (HWND status = waitStatusWindow(app, kStart))
+      watchStatus(app, status, Ms(600000), [&](const StatusView& view) {
+        if (!view.items.empty() && !std::exchange(photographed, true)) photograph(status);
+        // A line when the count or the list changes, not for every folder.
+        const std::wstring now = view.count + L"/" + std::to_wstring(view.items.size());
+        if (view.count.empty() || std::exchange(shown, now) == now) return;
+        say("status: Files Found " + narrow(view.count) + ", listed " + std::to_string(view.items.size()) +
+            ", searching " + narrow(view.folder));
+      });
+  } else if (HWND main = mode == "find" ? waitForm(app, ui::kForm1Layout) : nullptr) {
+    press(main, ui::kForm1Layout.controlId("Command1"));
+    poll(app, Ms(600000), [&] { return text(control(main, ui::kForm1Layout, "Label5")).empty() ? nullptr : main; });
+    for (const auto& item : listItems(control(main, ui::kForm1Layout, "List1")).value_or(std::vector<std::wstring>{}))
+      say("listed: " + narrow(item));
+    photograph(main);
+    closeWindow(main);
+  }
+  for (HWND w : windowsOf(app.id()))  // an error's box ends the run: shown, then answered
+    if (auto box = readMessageBox(w); box && mode != "none" && box->buttons == std::vector<int>{IDOK})
+      say("box: " + narrow(box->text)), answer(w, IDOK);
+  const auto code = app.waitExit(mode == "none" ? Ms(INFINITE - 1) : Ms(600000));
+  say(code ? "exit code: " + std::to_string(*code) : std::string("still running: ended"));
+  return code ? int(*code) : 124;
 }
 
 }  // namespace e2e

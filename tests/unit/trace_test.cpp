@@ -1,84 +1,57 @@
-// The trace log: opening, framing, appending across runs, silence when closed.
+// The trace log's promises that a whole run cannot reach cheaply: one line
+// per call whatever the text holds, silence when it cannot write, and the
+// choice of its folder when the system's answers are unusual.
 #include <gtest/gtest.h>
 
-#include "guard/guard.h"
-#include "startup/globals.h"
-#include "support/fakes.h"
+#include "support/doubles.h"
 #include "trace/trace.h"
 
 namespace {
 
-using Lines = std::vector<std::string>;
 using namespace std::string_literals;
 
-TEST(TRACE, RunsAppendFramedLinesToOneFile) {
-  fakes::World world;
-  TRACE::writetrace("before the log is open");
-  TRACE::begintrace();
-  EXPECT_EQ(gi_trace_num, 256);
-  TRACE::writetrace("");
-  TRACE::endtrace();
-  EXPECT_EQ(gi_trace_num, 0);
-  TRACE::writetrace("after the log is closed");
-
-  world.process.now.hour = 13;
-  TRACE::begintrace();
-  TRACE::writetrace("second run");
-
-  EXPECT_EQ(world.trace(), (Lines{"Starting Trace at 12/6/2026 8:40:05 AM", "", "Ending Trace at 12/6/2026 8:40:05 AM",
-                                  "Starting Trace at 12/6/2026 1:40:05 PM", "second run"}));
-}
-
-// A line break inside a traced text would split one trace line into several.
-TEST(TRACE, EachCallWritesExactlyOneLine) {
+TEST(TRACE, EachCallWritesExactlyOneLineAndNeverFails) {
   const struct {
     std::string text, written;
   } cases[] = {
-      {"Parameter:D:\\App\\ iLoop:1", "Parameter:D:\\App\\ iLoop:1"},
       {"tab\t, NUL \0 and \xE9\xFF stay"s, "tab\t, NUL \0 and \xE9\xFF stay"s},
       {"Parameter:a\r\nb iLoop:0", "Parameter:a  b iLoop:0"},
       {"lone\rCR and lone\nLF", "lone CR and lone LF"},
-      {"\n\n", "  "},
       {"trailing\r", "trailing "},
   };
   for (const auto& c : cases) {
-    fakes::World world;
-    world.fs.addFolder("C:\\ProgramData");
+    doubles::World world;
+    TRACE::writetrace("before the log is open");
     TRACE::begintrace();
     TRACE::writetrace(c.text);
-    EXPECT_EQ(world.files.content(fakes::World::kLogPath),
-              "Starting Trace at 12/6/2026 8:40:05 AM\r\n" + c.written + "\r\n")
-        << c.text;
+    EXPECT_EQ(world.log(), (std::vector<std::string>{"Starting Trace at 12/6/2026 8:40:05", c.written})) << c.text;
+    world.files.CloseAll();  // gone under the trace's feet
+    EXPECT_NO_THROW(TRACE::writetrace("lost"));
   }
 }
 
-TEST(TRACE, TakesTheLowestFreeNumberFrom256) {
-  fakes::World world;
-  world.files.Open(256, "C:\\other.txt", platform::TextFiles::Mode::Append);
-  world.files.Open(1, "C:\\low.txt", platform::TextFiles::Mode::Append);
-  TRACE::begintrace();
-  EXPECT_EQ(gi_trace_num, 257);
-}
-
-TEST(TRACE, WriteFailuresAreSilent) {
-  fakes::World world;
-  gi_trace_num = 300;  // a number that belongs to no open file
-  EXPECT_NO_THROW(TRACE::writetrace("lost"));
-}
-
-TEST(TRACE, AnUnopenableLogIsARunTimeErrorOfBegintrace) {
-  fakes::World world;
-  world.fs.addFolder("C:\\ProgramData");
-  world.files.deny(fakes::World::kLogPath);
-  std::string where;
-  guard::setReporter([&](const std::string& module, const std::string& procedure) {
-    where = module + "." + procedure + "@" + std::to_string(guard::currentError().line);
-    return guard::kIgnore;  // go on: the log stays closed and every line is dropped quietly
-  });
-  TRACE::begintrace();
-  EXPECT_EQ(where, "TRACE.begintrace@102");
-  EXPECT_EQ(gi_trace_num, 256);
-  EXPECT_NO_THROW(TRACE::writetrace("dropped"));
+TEST(GetWritePath, TakesTheFirstCandidateFolderThatExists) {
+  const struct {
+    const char* name;
+    std::string appData;  // what the lookup gives; empty when it fails
+    std::vector<std::string> folders;
+    std::string appPath, expected;
+  } cases[] = {
+      {"product folder", "C:\\ProgramData", {"C:\\ProgramData\\corvane3"}, "C:\\App", "C:\\ProgramData\\corvane3\\"},
+      {"application data", "C:\\ProgramData", {"C:\\ProgramData"}, "C:\\App", "C:\\ProgramData\\"},
+      {"a root as application data", "E:\\", {"E:\\corvane3"}, "C:\\App", "E:\\corvane3\\"},
+      {"lookup fails: the current drive's root", "", {"\\corvane3"}, "D:\\App", "\\corvane3\\"},
+      {"nothing exists: the program's folder", "E:\\Data", {}, "D:\\App", "D:\\App\\"},
+      {"the program in a root", "", {}, "D:\\", "D:\\"},
+  };
+  for (const auto& c : cases) {
+    doubles::World world;
+    world.fs = doubles::Folders{};
+    for (const auto& folder : c.folders) world.fs.add(folder);
+    world.shell.appData = c.appData;
+    world.process.appPath = c.appPath;
+    EXPECT_EQ(TRACE::GetWritePath(false), c.expected) << c.name;
+  }
 }
 
 }  // namespace

@@ -1,0 +1,100 @@
+// The interactive window at work on drive C: of the prefix, which its Find
+// searches whole: the look of the window, Find, Delete Files with a leftover
+// another program holds open, a second Find, and closing.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <utility>
+
+#include "e2e/driver.h"
+
+namespace e2e {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(Interactive, FindListsDeleteFilesDeletesAndClosingEnds) {
+  const std::string planted = R"(C:\corvane-e2e)";
+  struct Tidy {
+    std::string folder;
+    ~Tidy() { fs::remove_all(widen(folder)); }
+  } tidy{planted};
+  fs::remove_all(widen(planted));
+  Sandbox box;  // the log; T: stays empty
+  const std::string first = planted + R"(\Old\corvane.ini)", held = planted + R"(\Old\Held\corvane.ini)",
+                    mdb = planted + R"(\Deep\A\corvane.mdb)";
+  for (const auto& f : {first, held, mdb, planted + R"(\Old\corvane.ini.bak)"}) plant(f);
+  // Folders enough that a Find lasts until the buttons have been pressed.
+  for (int i = 0; i < 300; ++i) fs::create_directories(widen(planted + R"(\Ballast\B)" + std::to_string(i)));
+  const HANDLE holder = CreateFileW(widen(held).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+
+  Process app = Process::start(box.exe(), "");
+  const auto& layout = ui::kForm1Layout;
+  HWND main = waitForm(app, layout);
+  ASSERT_TRUE(main) << "no main window";
+  checkLayout(main, layout);
+  const HWND folder = control(main, layout, "Label2"), count = control(main, layout, "Label5");
+  // Presses Find and waits for its count; the list then.
+  const auto find = [&] {
+    const std::wstring before = text(count);
+    std::vector<std::wstring> folders;
+    bool pressed = false;
+    EXPECT_TRUE(press(main, layout.controlId("Command1")));
+    poll(app, Ms(600000), [&]() -> HWND {
+      if (folders.empty() || text(folder) != folders.back()) folders.push_back(text(folder));
+      // While it runs the window answers and ignores both buttons: a second Find, a deletion's question.
+      if (folders.size() == 3 && !std::exchange(pressed, true)) {
+        EXPECT_TRUE(pressNow(main, layout.controlId("Command1"), kStep) && pressNow(main, layout.controlId("Command2"), kStep));
+        EXPECT_EQ(text(count), before) << "the Find ended before the presses arrived";
+      }
+      return text(count) == before ? nullptr : main;
+    });
+    EXPECT_GT(folders.size(), 3u) << "the folder label hardly changed during the Find";
+    return listItems(control(main, layout, "List1")).value_or(std::vector<std::wstring>{});
+  };
+  const std::vector<std::wstring> found{widen(first), widen(held), widen(mdb)};
+  EXPECT_EQ(find(), found);
+  EXPECT_EQ(text(count), L"3");
+
+  const auto deleteFiles = [&](int reply) {
+    EXPECT_TRUE(press(main, layout.controlId("Command2")));
+    const auto ask = waitMessageBox(app, L"Delete Found Files", kStep);
+    ASSERT_TRUE(ask) << "no question (or one left from a press during the Find)";
+    EXPECT_EQ(ask->text, L"Delete Files?");
+    EXPECT_EQ(ask->buttons, (std::vector<int>{IDYES, IDNO}));
+    ASSERT_TRUE(answer(ask->hwnd, reply));
+  };
+  deleteFiles(IDNO);
+  EXPECT_TRUE(exists(first) && exists(mdb)) << "deleted on No";
+  deleteFiles(IDYES);
+  const auto report = waitReportDialog(app, kStep);
+  ASSERT_TRUE(report) << "no report";
+  EXPECT_EQ(report->field(L"Error Number:") + L" " + report->field(L"Description:") + L" " +
+                report->field(L"Procedure Name:") + L"@" + report->field(L"Line Number:"),
+            L"70 Permission denied Command2_Click@102");
+  EXPECT_EQ(report->field(L"Module Name:"), L"Form1");
+  EXPECT_FALSE(IsWindowEnabled(main)) << "the window takes input under its report";
+  ASSERT_TRUE(answer(report->hwnd, IDIGNORE));
+  const auto done = waitMessageBox(app, L"Deleted", kStep);
+  ASSERT_TRUE(done) << "no closing box";
+  EXPECT_EQ(done->text, L"Files deleted!");
+  ASSERT_TRUE(answer(done->hwnd, IDOK));
+  CloseHandle(holder);
+  EXPECT_FALSE(exists(first) || exists(mdb));
+  EXPECT_TRUE(exists(held) && exists(planted + R"(\Old\corvane.ini.bak)"));
+
+  // A second Find adds to the list, which kept its entries.
+  std::vector<std::wstring> twice = found;
+  twice.push_back(widen(held));
+  EXPECT_EQ(find(), twice);
+  EXPECT_EQ(text(count), L"4");
+  ASSERT_TRUE(closeWindow(main));
+  EXPECT_EQ(app.waitExit(kStep), std::optional<DWORD>(0));
+  EXPECT_EQ(box.log(), (Lines{"Starting Trace at {when}", "Start:{when}", "Skip parameter provided:||",
+                              "No cleanup parameter supplied display main screen",
+                              "No parameters supplied display main screen", "End:{when}", "Ending Trace at {when}"}));
+}
+
+}  // namespace
+}  // namespace e2e
