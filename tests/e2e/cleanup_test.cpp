@@ -15,10 +15,9 @@ namespace {
 namespace fs = std::filesystem;
 
 // The Unix side of a path on a mapped drive, names as given (UTF-8).
-std::string unixPath(const std::string& windowsPath) {
-  std::string rest = windowsPath.substr(3);
-  std::replace(rest.begin(), rest.end(), '\\', '/');
-  return hostPath(widen(windowsPath.substr(0, 3))) + "/" + rest;
+std::string unixPath(std::string windowsPath) {
+  std::replace(windowsPath.begin(), windowsPath.end(), '\\', '/');
+  return hostPath(widen(windowsPath.substr(0, 3))) + "/" + windowsPath.substr(3);
 }
 
 // Asked of the Unix side: the program's ANSI calls cannot name some of these paths.
@@ -28,152 +27,51 @@ bool onDisk(const std::string& windowsPath) { return runHost("test -f " + shellQ
 std::string ansi(const std::string& utf8) {
   const std::wstring wide = widen(utf8);
   std::string out(wide.size() * 2, '\0');
-  out.resize(static_cast<std::size_t>(WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()),
-                                                          out.data(), static_cast<int>(out.size()), nullptr, nullptr)));
+  out.resize(size_t(WideCharToMultiByte(CP_ACP, 0, wide.data(), int(wide.size()), out.data(), int(out.size()), nullptr,
+                                        nullptr)));
   return out;
 }
 
-// The planting of one tree, as one shell run.
+// The files of a tree, and a script run in T:'s root on the Unix side once they are there.
 struct Tree {
   Lines deleted, kept;  // `deleted` in the order listed: every .ini before any .mdb, a folder's own first
   std::string script;
-  void file(const std::string& path) {
-    in(path.substr(0, path.rfind('\\') + 1), "printf 'left behind\\r\\n' >" + shellQuote(unixPath(path)));
-  }
-  // A command run in the Unix folder of `folder`, made first.
-  void in(const std::string& folder, const std::string& command) {
-    script += "mkdir -p " + shellQuote(unixPath(folder)) + " && (cd " + shellQuote(unixPath(folder)) + " && " + command + ")\n";
-  }
+  bool watch = false;  // folders enough to watch the status window at work
 };
 
-struct Case {
-  const char* name;
-  std::string tail;
-  Lines mainLines;
-  void (*plant)(Tree&);
-  bool watch = false;  // enough folders to watch the status window at work
-};
-void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
-
-// The installation folder spelt otherwise than on disk, names that only look
-// like a leftover, and leftovers in sibling folders, which the search takes in
-// the order the system lists them.
-void spared(Tree& t) {
-  t.deleted = {R"(T:\corvane.ini)", R"(T:\Users\Ann\Deep\corvane.ini)", R"(T:\Old\corvane.ini)",
-               R"(T:\Program Files\Approx\Data\corvane.mdb)"};
-  t.kept = {R"(T:\Program Files\App\corvane.ini)", R"(T:\Program Files\App\Data\corvane.mdb)",
-            R"(T:\Old\corvane.ini.bak)", R"(T:\Old\my-corvane.ini)", R"(T:\Old\corvane.txt)"};
-  t.in(R"(T:\Ballast)", "mkdir $(seq -f B%g 1000)");
-}
-
-// A link out of the drive, one up to an ancestor and one to drive U: are not
-// followed: each leftover is listed once and nothing behind them is touched.
-void links(Tree& t) {
-  t.deleted = {R"(T:\Loop\corvane.ini)", R"(T:\Loop\Inner\corvane.mdb)"};
-  t.kept = {R"(U:\Away\corvane.ini)", R"(U:\Away\corvane.mdb)"};
-  t.in("U:\\", "rm -rf Away");
-  t.in(R"(T:\Loop\Inner)", "ln -s " + shellQuote(unixPath(R"(T:\Loop)")) + " Up && ln -s ../.. Root && ln -s " +
-                               shellQuote(unixPath(R"(U:\Away)")) + " Away");
-}
-
-// Found before, beside and after entries that cannot be examined: dangling and
-// looping links, a FIFO, folders named with a wildcard or with bytes that are
-// no UTF-8.
-void unexaminable(Tree& t) {
-  t.deleted = {R"(T:\corvane.ini)", R"(T:\Mid\corvane.ini)", R"(T:\Mid\Next\corvane.mdb)"};
-  t.kept = {R"(T:\Mid\Star*\corvane.ini)"};
-  t.in(R"(T:\Mid)", "ln -s /nonexistent/corvane Dangling && ln -s Loop Loop && mkfifo Pipe && "
-                    "mkdir \"$(printf 'Bad\\377')\" && printf x >\"$(printf 'Bad\\377')/corvane.ini\"");
-}
-
-// 259 characters, MAX_PATH less its NUL, is the longest path every ANSI call
-// takes; deeper the enumerations fail and the search ends there quietly.
-void deep(Tree& t) {
-  std::string folder = R"(T:\Deep\)";
-  t.deleted.push_back(folder + "corvane.ini");
-  while (folder.size() + 60 < 248) folder += std::string(59, 'd') + "\\";
-  folder += std::string(248 - folder.size() - 1, 'e') + "\\";
-  t.deleted.push_back(folder + "corvane.mdb");  // 259 characters
-  folder += "x\\";
-  t.kept.push_back(folder + "corvane.ini");  // 261
-  folder += std::string(59, 'f') + "\\";
-  t.kept.push_back(folder + "corvane.mdb");
-}
-
-// Names the code page cannot hold. A best-fit mapping would turn "ｏｌｄ" into
-// the sibling "old" (listing its leftover twice) and "．．＼App" into "..\App",
-// the spared folder reached by another way; a name with a backslash of its own
-// and "old." would do the same. A name the code page holds ("Café") is searched.
-void foreignNames(Tree& t) {
-  t.deleted = {R"(T:\Names\corvane.ini)", R"(T:\Names\Café\corvane.ini)", R"(T:\Names\corvane.mdb)",
-               R"(T:\Names\old\corvane.mdb)"};
-  t.kept = {R"(T:\Names\ｃｏｒｖａｎｅ.ｉｎｉ)", R"(T:\Names\日本語.ini)", R"(T:\Names\😀.mdb)",
-            R"(T:\Names\ｏｌｄ\corvane.ini)", R"(T:\Names\Ελλάδα\corvane.mdb)", R"(T:\Names\．．＼App\corvane.mdb)"};
-  t.in(R"(T:\Names)", R"(mkdir 'old.' '..\App' 'old\..\old')");
-}
-
-const Case kCases[] = {
-    {"SparesTheInstallationFolderInAnyLetterCase", R"("T:\PROGRAM FILES\app\",CLEANUP )",
-     {R"(Parameter:"T:\PROGRAM FILES\app\" iLoop:0)", "Parameter:CLEANUP  iLoop:1", "CLEANUP parameter provided",
-      R"(Skip parameter provided:|T:\PROGRAM FILES\app\|)", "int_pos:2", R"(gstr_drive:T:\)"},
-     spared, true},
-    {"FollowsNoFolderLinks", R"(CLEANUP,"T:\App\")", kAppMainLines, links},
-    {"SkipsEntriesThatCannotBeExamined", R"(CLEANUP,"T:\App\")", kAppMainLines, unexaminable},
-    {"StopsQuietlyAtPathsPastTheLimit", R"(CLEANUP,"T:\App\")", kAppMainLines, deep},
-    {"TouchesNothingThroughNamesOutsideTheCodePage", R"(CLEANUP,"T:\App\")", kAppMainLines, foreignNames},
-};
-
-// The folders of T:'s root in the order the system lists them.
-Lines rootOrder() {
+// Plants the tree, runs an automatic cleanup of T: that spares T:\App\ or as
+// `tail` says, and checks the drive and the log.
+void cleanup(Tree tree, const std::string& tail = R"(CLEANUP,"T:\App\")", const Lines& mainLines = kAppMainLines) {
+  Sandbox box;
+  std::string script = "set -e\n";
+  for (const auto& f : tree.deleted + tree.kept)
+    script += "mkdir -p " + shellQuote(unixPath(f.substr(0, f.rfind('\\') + 1))) + " && printf 'left behind\\r\\n' >" +
+              shellQuote(unixPath(f)) + "\n";
+  host(script + "cd " + shellQuote(unixPath("T:\\")) + "\n" + tree.script);
+  // Sibling folders of the root come in the order the system lists them, each with what is below it.
   Lines order;
   for (const auto& entry : fs::directory_iterator(fs::path(L"T:\\"))) order.push_back(narrow(entry.path().wstring()));
-  return order;
-}
-
-// Every view a beginning of the final list; the .ini files once listed and counted alone; the folder label moving.
-void checkStatus(const std::vector<StatusView>& views, const Lines& listed) {
-  Lines ini;
-  std::copy_if(listed.begin(), listed.end(), std::back_inserter(ini), [](auto& f) { return f.ends_with(".ini"); });
-  bool iniPhase = false;
-  std::set<std::wstring> folders;
-  for (const auto& view : views) {
-    Lines items;
-    for (const auto& item : view.items) items.push_back(narrow(item));
-    EXPECT_TRUE(items.size() <= listed.size() && std::equal(items.begin(), items.end(), listed.begin()))
-        << testing::PrintToString(items);
-    iniPhase |= items == ini && narrow(view.count) == std::to_string(ini.size());
-    folders.insert(view.folder);
-  }
-  EXPECT_TRUE(iniPhase) << "never saw the .ini files listed and counted";
-  EXPECT_GE(folders.size(), 3u) << "the folder label hardly changed while searching";
-}
-
-class Cleanup : public testing::TestWithParam<Case> {};
-
-TEST_P(Cleanup, DeletesExactlyTheReachableLeftovers) {
-  const Case& c = GetParam();
-  Sandbox box;
-  Tree tree;
-  c.plant(tree);
-  for (const auto& f : tree.deleted) tree.file(f);
-  for (const auto& f : tree.kept) tree.file(f);
-  host("set -e\n" + tree.script);
-  // Sibling folders of the root come in the system's order, each with what is below it.
-  const Lines order = rootOrder();
   const auto place = [&](const std::string& f) {
     const auto at = std::find_if(order.begin(), order.end(), [&](auto& root) { return f.starts_with(root + "\\"); });
     return std::make_pair(f.ends_with(".mdb"), at == order.end() ? -1 : at - order.begin());  // the root's own first
   };
   std::stable_sort(tree.deleted.begin(), tree.deleted.end(), [&](auto& a, auto& b) { return place(a) < place(b); });
 
-  Process app = Process::start(box.exe(), c.tail);
+  Process app = Process::start(box.exe(), tail);
   confirm(app);
-  if (HasFatalFailure()) return;
-  if (c.watch) {
-    HWND status = waitStatusWindow(app, kStep);
-    ASSERT_TRUE(status) << "no status window";
-    checkLayout(status, ui::kFrmstatusLayout);
-    checkStatus(watchStatus(app, status, Ms(60000)), tree.deleted);
+  if (testing::Test::HasFatalFailure()) return;
+  if (HWND status = tree.watch ? waitStatusWindow(app, kStep) : nullptr) {
+    checkCaptions(status, ui::kFrmstatusLayout);
+    // While it searches: the .ini files listed and counted before the .mdb files come, the folder label moving.
+    std::vector<std::wstring> ini;
+    for (const auto& f : tree.deleted)
+      if (f.ends_with(".ini")) ini.push_back(widen(f));
+    std::set<std::wstring> folders;
+    bool iniPhase = false;
+    for (const auto& view : watchStatus(app, status, Ms(60000)))
+      folders.insert(view.folder), iniPhase |= view.items == ini && view.count == std::to_wstring(ini.size());
+    EXPECT_TRUE(iniPhase) << "never saw the .ini files listed and counted";
+    EXPECT_GE(folders.size(), 3u) << "the folder label hardly changed while searching";
   }
   const auto exitCode = app.waitExit(Ms(60000));
   if (auto report = exitCode ? std::nullopt : waitReportDialog(app, Ms(0)))
@@ -183,11 +81,50 @@ TEST_P(Cleanup, DeletesExactlyTheReachableLeftovers) {
   for (const auto& f : tree.kept) EXPECT_TRUE(onDisk(f)) << f;
   Lines traced;
   for (const auto& f : tree.deleted) traced.push_back(ansi(f));
-  EXPECT_EQ(box.log(), cleanupTrace(c.mainLines, traced));
+  EXPECT_EQ(box.log(), cleanupTrace(mainLines, traced));
 }
 
-INSTANTIATE_TEST_SUITE_P(Automatic, Cleanup, testing::ValuesIn(kCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+// The installation folder spelt otherwise than on disk, names that only look
+// like a leftover, and leftovers in sibling folders, which the search takes in
+// the order the system lists them; folders enough to watch the status window.
+TEST(Automatic, SparesTheInstallationFolderInAnyLetterCase) {
+  cleanup({{R"(T:\corvane.ini)", R"(T:\Users\Ann\Deep\corvane.ini)", R"(T:\Old\corvane.ini)",
+            R"(T:\Program Files\Approx\Data\corvane.mdb)"},
+           {R"(T:\Program Files\App\corvane.ini)", R"(T:\Program Files\App\Data\corvane.mdb)",
+            R"(T:\Old\corvane.ini.bak)", R"(T:\Old\my-corvane.ini)", R"(T:\Old\corvane.txt)"},
+           "mkdir Ballast && cd Ballast && mkdir $(seq -f B%g 1000)", true},
+          R"("T:\PROGRAM FILES\app\",CLEANUP )",
+          {R"(Parameter:"T:\PROGRAM FILES\app\" iLoop:0)", "Parameter:CLEANUP  iLoop:1", "CLEANUP parameter provided",
+           R"(Skip parameter provided:|T:\PROGRAM FILES\app\|)", "int_pos:2", R"(gstr_drive:T:\)"});
+}
+
+// What a cleanup meets in the field, side by side:
+// - links up to an ancestor and to drive U:, not followed: each leftover is listed once, nothing behind them touched;
+// - entries that cannot be examined beside leftovers: dangling and looping links, a FIFO, folders named with a
+//   wildcard or with bytes that are no UTF-8;
+// - 259 characters, MAX_PATH less its NUL, is the longest path every ANSI call takes; deeper the search ends quietly;
+// - names the code page cannot hold. A best-fit mapping would turn "ｏｌｄ" into the sibling "old" (listing its
+//   leftover twice) and "．．＼App" into "..\App", the spared folder reached another way; a name with a backslash of
+//   its own and "old." would do the same. A name the code page holds ("Café") is searched.
+TEST(Automatic, DeletesOnlyWhatItCanReach) {
+  Tree t{{R"(T:\corvane.ini)", R"(T:\Loop\corvane.ini)", R"(T:\Mid\corvane.ini)", R"(T:\Names\corvane.ini)",
+          R"(T:\Names\Café\corvane.ini)", R"(T:\Deep\corvane.ini)", R"(T:\Loop\Inner\corvane.mdb)",
+          R"(T:\Mid\Next\corvane.mdb)", R"(T:\Names\corvane.mdb)", R"(T:\Names\old\corvane.mdb)"},
+         {R"(U:\Away\corvane.ini)", R"(U:\Away\corvane.mdb)", R"(T:\Mid\Star*\corvane.ini)",
+          R"(T:\Names\ｃｏｒｖａｎｅ.ｉｎｉ)", R"(T:\Names\日本語.ini)", R"(T:\Names\😀.mdb)", R"(T:\Names\ｏｌｄ\corvane.ini)",
+          R"(T:\Names\Ελλάδα\corvane.mdb)", R"(T:\Names\．．＼App\corvane.mdb)"},
+         "(cd Loop/Inner && ln -s ../../Loop Up && ln -s ../.. Root && ln -s " + shellQuote(unixPath(R"(U:\Away)")) +
+             " Away)\n(cd Mid && ln -s /nonexistent/corvane Dangling && ln -s Loop Loop && mkfifo Pipe && "
+             "mkdir \"$(printf 'Bad\\377')\" && printf x >\"$(printf 'Bad\\377')/corvane.ini\")\n"
+             "(cd Names && mkdir 'old.' '..\\App' 'old\\..\\old')\n"};
+  std::string deep = R"(T:\Deep\)";
+  while (deep.size() + 60 < 248) deep += std::string(59, 'd') + "\\";
+  deep += std::string(248 - deep.size() - 1, 'e') + "\\";
+  t.deleted.push_back(deep + "corvane.mdb");                            // 259 characters
+  t.kept.push_back(deep + "x\\corvane.ini");                            // 261
+  t.kept.push_back(deep + "x\\" + std::string(59, 'f') + "\\corvane.mdb");
+  cleanup(t);
+}
 
 TEST(Automatic, NoEndsAtOnceAndTheLogGoesToTheProductFolderWhenThereIsOne) {
   Sandbox box;

@@ -1,13 +1,10 @@
-// What a whole run does not show: the command line cut on every shape, the
-// special folders through the real loader and shell in both of their ways,
-// and the existence test's hidden file list.
+// What a whole run does not show: the command line cut on every shape, and
+// the special folders through the real loader and shell in both of their ways.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include "platform/win32/services.h"
 #include "sysfolders/csystemfolders.h"
-#include "trace/trace.h"
-#include "ui/win32/window_host.h"
 
 namespace {
 
@@ -65,37 +62,6 @@ TEST(CSystemFolders, ResolvesTheSameFoldersBothWaysAndLeavesTheLoaderAsItFoundIt
   }
   EXPECT_TRUE(shfolderLoaded()) << "the folder-path query is bound at its first call and kept";
   platform::install({});
-}
-
-TEST(FileExists, ListsTheProgramsFolderInAHiddenWindowAndOpensTheRest) {
-  win32::FileSystem files;
-  win32::TextFiles textFiles;
-  win32::Process process;
-  win32::Desktop desktop;
-  win32::WindowHost host;
-  platform::install({&files, &textFiles, &process, &desktop});
-  ui::install(&host);
-  const std::string folder = process.AppPath() + "\\", held = folder + "held.txt";
-  const HANDLE lock = CreateFileA(held.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  const struct {
-    std::string path;
-    bool bdir, expected;
-  } cases[] = {
-      {held, true, true},  // listed, though it cannot be opened
-      {held, false, false},
-      {folder + "WIN32_TESTS.EXE", true, true},
-      {folder + "win32_tests.exe", false, true},
-      {folder + "missing.txt", true, false},
-      {folder, true, false},
-  };
-  for (const auto& c : cases) EXPECT_EQ(TRACE::FileExists(c.path, c.bdir), c.expected) << c.path << " " << c.bdir;
-  for (int n = 1; n <= 255; ++n) EXPECT_FALSE(textFiles.IsOpen(n)) << n;
-  const HWND pictures = FindWindowA(nullptr, "Pictures");
-  EXPECT_TRUE(pictures && !IsWindowVisible(pictures));
-  CloseHandle(lock);
-  DeleteFileA(held.c_str());
-  platform::install({});
-  ui::install(nullptr);
 }
 
 }  // namespace
