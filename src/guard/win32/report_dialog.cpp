@@ -1,12 +1,11 @@
 // The program's own report dialog, for machines without a registered report
 // object. It shows what the object would have been given and always ends in
 // one of the three answers: it has no close box, and Esc and Alt+F4 do nothing.
-#include <cxxabi.h>
 #include <windows.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "guard/guard.h"
@@ -297,13 +296,26 @@ std::vector<VariableRow> variableRows(const guard::VariableDump& dump) {
   return rows;
 }
 
+// The names the program dumps are classes, alone ("14CSystemFolders") or in
+// namespaces ("N2ui5LabelE"); any other form is shown as it stands. The
+// library's demangler would be a sixth of the executable for this.
 std::string objectTypeName(const guard::ObjectRef& object) {
   if (!object.object) return "Nothing";
-  int status = 0;
-  char* plain = abi::__cxa_demangle(object.typeName.c_str(), nullptr, nullptr, &status);
-  if (status != 0 || !plain) return object.typeName;
-  std::string name = plain;
-  std::free(plain);
+  std::string_view rest = object.typeName;
+  const bool nested = rest.starts_with('N');
+  if (nested) rest.remove_prefix(1);
+  std::string name;
+  do {
+    std::size_t digits = 0, length = 0;
+    while (digits < rest.size() && rest[digits] >= '0' && rest[digits] <= '9' && length <= rest.size())
+      length = length * 10 + static_cast<std::size_t>(rest[digits++] - '0');
+    if (digits == 0 || length == 0 || length > rest.size() - digits) return object.typeName;
+    const std::string_view part = rest.substr(digits, length);
+    if (!name.empty()) name += "::";
+    name += part == "_GLOBAL__N_1" ? std::string_view("(anonymous namespace)") : part;
+    rest.remove_prefix(digits + length);
+  } while (nested && !rest.empty() && rest != "E");
+  if (rest != (nested ? "E" : "")) return object.typeName;
   return name;
 }
 

@@ -1,6 +1,7 @@
 #include "ui/win32/window_host.h"
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <algorithm>
 #include <cmath>
@@ -242,6 +243,11 @@ LRESULT CALLBACK formProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 
 void registerClass() {
   static const bool registered = [] {
+    // The manifest asks for version 6 of the common controls, so that buttons,
+    // labels and lists are drawn in the system's visual style; their classes
+    // are there once the library has been initialised.
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
     const HINSTANCE instance = GetModuleHandleA(nullptr);
     WNDCLASSEXA wc{};
     wc.cbSize = sizeof wc;
