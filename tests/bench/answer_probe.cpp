@@ -160,6 +160,8 @@ void writeTimeline(const char* path, const std::vector<Answer>& answers, const W
                    const std::vector<Mark>& phases) {
   FILE* out = std::fopen(path, "w");
   if (!out) return;
+  // The clock is the system's, the same in every process: two timelines line up.
+  std::fprintf(out, "0.0000 origin %.4f s\n", std::chrono::duration<double>(origin.time_since_epoch()).count());
   for (const auto& a : answers)
     std::fprintf(out, "%.4f message %.1f ms%s\n", a.sent, a.waited, a.answered ? "" : " not answered");
   for (double t : watcher.changes) std::fprintf(out, "%.4f label changed\n", t);
