@@ -57,18 +57,25 @@ void frmstatus::Form_Activate() {
     g(104, [&] { TRACE::writetrace("gstr_drive:" + gstr_drive); });
     g(105, [&] { FileCount = 0; DirCount = 0; });
     g(106, [&] { module1::FINDFILESAPI(gstr_drive, "corvane.ini", FileCount, DirCount, Label3, Label2, str_files); });
-    g.For(107, i, 0, [&] { return static_cast<long long>(str_files.size()) - 1; }, 109, [&] {
-      g(108, [&] { listUnlessSpared(i); });
-    });
+    {
+      // The list is painted once the listing is done, not at each item.
+      platform::BusyLoop listing{desktop};
+      g.For(107, i, 0, [&] { return static_cast<long long>(str_files.size()) - 1; }, 109, [&] {
+        g(108, [&] { listUnlessSpared(i); });
+      });
+    }
     g(110, [&] { Label7->Caption(rt::CStr(List1->ListCount())); });
     g(111, [&] { desktop.DoEvents(); });
     g(112, [&] { str_files.assign(2, std::string()); });
     g(113, [&] { TRACE::writetrace("Search for corvane.mdb files"); });
     g(114, [&] { FileCount = 0; DirCount = 0; });
     g(115, [&] { module1::FINDFILESAPI(gstr_drive, "corvane.mdb", FileCount, DirCount, Label3, Label2, str_files); });
-    g.For(116, i, 0, [&] { return static_cast<long long>(str_files.size()) - 1; }, 118, [&] {
-      g(117, [&] { listUnlessSpared(i); });
-    });
+    {
+      platform::BusyLoop listing{desktop};
+      g.For(116, i, 0, [&] { return static_cast<long long>(str_files.size()) - 1; }, 118, [&] {
+        g(117, [&] { listUnlessSpared(i); });
+      });
+    }
     g(119, [&] { Label7->Caption(rt::CStr(List1->ListCount())); });
     g(120, [&] { desktop.DoEvents(); });
     g(121, [&] { TRACE::writetrace("Found " + rt::CStr(List1->ListCount()) + " files to delete"); });

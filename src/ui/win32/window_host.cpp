@@ -72,10 +72,20 @@ class Label final : public ui::Label {
   bool isHeld_ = false;
 };
 
+// A shown list box paints each item as it is added, which costs far more than
+// the adding: listing a few thousand found files took seconds in which the
+// window answered nothing. Inside a busy loop the list is painted once, at
+// the next look at the queue, as a label's caption is.
 class ListBox final : public ui::ListBox {
  public:
   explicit ListBox(HWND window) : window_(window) {}
+  ~ListBox() override { std::erase(held(), this); }
   void AddItem(std::string_view item) override {
+    if (inBusyLoop() && !isHeld_) {
+      SendMessageA(window_, WM_SETREDRAW, FALSE, 0);
+      held().push_back(this);
+      isHeld_ = true;
+    }
     const LRESULT added = SendMessageA(window_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(std::string(item).c_str()));
     if (added == LB_ERR || added == LB_ERRSPACE) rt::raise(rt::errOutOfMemory);
   }
@@ -90,8 +100,23 @@ class ListBox final : public ui::ListBox {
     return text;
   }
 
+  static void applyHeld() {
+    for (ListBox* list : held()) {
+      SendMessageA(list->window_, WM_SETREDRAW, TRUE, 0);
+      RedrawWindow(list->window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
+      list->isHeld_ = false;
+    }
+    held().clear();
+  }
+
  private:
+  static std::vector<ListBox*>& held() {
+    static std::vector<ListBox*> lists;
+    return lists;
+  }
+
   HWND window_;
+  bool isHeld_ = false;
 };
 
 // A list box that lists the files of one folder, as the file-list control does.
@@ -253,12 +278,12 @@ void registerClass() {
     wc.cbSize = sizeof wc;
     wc.lpfnWndProc = formProc;
     wc.hInstance = instance;
-    wc.hIcon = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(kIconId), IMAGE_ICON,
-                                             GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON),
-                                             LR_DEFAULTCOLOR));
-    wc.hIconSm = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(kIconId), IMAGE_ICON,
-                                               GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
-                                               LR_DEFAULTCOLOR));
+    wc.hIcon =
+        static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(kIconId), IMAGE_ICON, GetSystemMetrics(SM_CXICON),
+                                      GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR));
+    wc.hIconSm =
+        static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(kIconId), IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                      GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
     wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = kFormClass;
@@ -270,8 +295,8 @@ void registerClass() {
 // An owned window gets no taskbar button; the owner stays hidden, so the
 // windows keep their ordinary caption and still show in the task switcher.
 HWND hiddenOwner() {
-  static const HWND owner = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                                            GetModuleHandleA(nullptr), nullptr);
+  static const HWND owner =
+      CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
   return owner;
 }
 
@@ -366,7 +391,12 @@ void runModal(Window& w) {
 
 }  // namespace
 
-WindowHost::WindowHost() { setBeforeLook(Label::applyHeld); }
+WindowHost::WindowHost() {
+  setBeforeLook([] {
+    Label::applyHeld();
+    ListBox::applyHeld();
+  });
+}
 
 void WindowHost::Show(ui::Form& form, bool modal) {
   auto& slot = windows[&form];
