@@ -14,7 +14,7 @@ export WINEDLLOVERRIDES="mscoree,mshtml="   # no Mono or Gecko prompts in a fres
 WINE_HOME="$WINE_BASE-home"
 # Drive T: of the prefix belongs to the tests and the demo.
 TEST_DRIVE="$WINE_BASE-t"
-# Drive U: is a second one, for the tests of the error report.
+# Drive U: is a second one, that a folder link of the tests leads to.
 REPORT_DRIVE="$WINE_BASE-u"
 
 ensure_prefix() {

@@ -3,7 +3,7 @@
 // appearance to the end of the process, the longest the status window went
 // without answering a message, and the process's peak working set.
 //
-//   cleanup_bench EXE      the argument text comes from CORVANE_ARGS, as for corvane_drive
+//   cleanup_bench EXE      the argument text comes from CORVANE_ARGS, as for e2e_tests --drive
 #include <windows.h>
 #include <psapi.h>
 
