@@ -28,13 +28,12 @@ struct Case {
 };
 void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
-const Lines kDeleteFiles = {"75 Path/File access error frmstatus.DeleteFiles@103"};
 const Case kCases[] = {
     {"HeldOpenAndIgnored", true, {Step::Ignore}, {"70 Permission denied frmstatus.DeleteFiles@103"}, 0},
     {"HeldOpenRetriedUntilLetGo", true, {Step::Retry, Step::RetryOnceFree},
      {"70 Permission denied frmstatus.DeleteFiles@103", "70 Permission denied frmstatus.DeleteFiles@103"}, 0},
     {"ReadOnlyAbortedTwice", false, {Step::Abort, Step::Abort},
-     kDeleteFiles + Lines{"75 Path/File access error frmstatus.Form_Activate@123"}, 75},
+     {"75 Path/File access error frmstatus.DeleteFiles@103", "75 Path/File access error frmstatus.Form_Activate@123"}, 75},
     {"ReportObjectAnswersIgnoreAsText", false, {}, {}, 0, "5"},
 };
 
