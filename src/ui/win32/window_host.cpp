@@ -34,58 +34,65 @@ std::string textOf(HWND window) {
   return text;
 }
 
-// A static control paints itself at once when its text changes. Inside a busy
-// loop a new caption waits for the next look at the queue, where it would be
-// painted anyway: a search that names every folder it enters would otherwise
-// spend more on painting names nobody can read than on the search.
-class Label final : public ui::Label {
+// A control whose painting, inside a busy loop, waits for the next look at
+// the queue, where it would be painted anyway.
+class Deferred {
+ public:
+  static void applyAll() {
+    for (Deferred* control : held()) control->apply(), control->isHeld_ = false;
+    held().clear();
+  }
+
+ protected:
+  ~Deferred() { std::erase(held(), this); }
+  // True when the control starts waiting.
+  bool hold() {
+    if (isHeld_) return false;
+    held().push_back(this);
+    return isHeld_ = true;
+  }
+  bool isHeld() const { return isHeld_; }
+  virtual void apply() = 0;
+
+ private:
+  static std::vector<Deferred*>& held() {
+    static std::vector<Deferred*> controls;
+    return controls;
+  }
+  bool isHeld_ = false;
+};
+
+// A static control paints itself at once when its text changes: a search that
+// names every folder it enters would otherwise spend more on painting names
+// nobody can read than on the search.
+class Label final : public ui::Label, Deferred {
  public:
   explicit Label(HWND window) : window_(window) {}
-  ~Label() override { std::erase(held(), this); }
   void Caption(std::string_view text) override {
     if (!inBusyLoop()) {
       SetWindowTextA(window_, std::string(text).c_str());
       return;
     }
     caption_ = text;
-    if (!isHeld_) held().push_back(this);
-    isHeld_ = true;
+    hold();
   }
-  std::string Caption() const override { return isHeld_ ? caption_ : textOf(window_); }
-
-  static void applyHeld() {
-    for (Label* label : held()) {
-      SetWindowTextA(label->window_, label->caption_.c_str());
-      label->isHeld_ = false;
-    }
-    held().clear();
-  }
+  std::string Caption() const override { return isHeld() ? caption_ : textOf(window_); }
 
  private:
-  static std::vector<Label*>& held() {
-    static std::vector<Label*> labels;
-    return labels;
-  }
+  void apply() override { SetWindowTextA(window_, caption_.c_str()); }
 
   HWND window_;
   std::string caption_;
-  bool isHeld_ = false;
 };
 
 // A shown list box paints each item as it is added, which costs far more than
 // the adding: listing a few thousand found files took seconds in which the
-// window answered nothing. Inside a busy loop the list is painted once, at
-// the next look at the queue, as a label's caption is.
-class ListBox final : public ui::ListBox {
+// window answered nothing.
+class ListBox final : public ui::ListBox, Deferred {
  public:
   explicit ListBox(HWND window) : window_(window) {}
-  ~ListBox() override { std::erase(held(), this); }
   void AddItem(std::string_view item) override {
-    if (inBusyLoop() && !isHeld_) {
-      SendMessageA(window_, WM_SETREDRAW, FALSE, 0);
-      held().push_back(this);
-      isHeld_ = true;
-    }
+    if (inBusyLoop() && hold()) SendMessageA(window_, WM_SETREDRAW, FALSE, 0);
     const LRESULT added = SendMessageA(window_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(std::string(item).c_str()));
     if (added == LB_ERR || added == LB_ERRSPACE) rt::raise(rt::errOutOfMemory);
   }
@@ -100,23 +107,13 @@ class ListBox final : public ui::ListBox {
     return text;
   }
 
-  static void applyHeld() {
-    for (ListBox* list : held()) {
-      SendMessageA(list->window_, WM_SETREDRAW, TRUE, 0);
-      RedrawWindow(list->window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
-      list->isHeld_ = false;
-    }
-    held().clear();
-  }
-
  private:
-  static std::vector<ListBox*>& held() {
-    static std::vector<ListBox*> lists;
-    return lists;
+  void apply() override {
+    SendMessageA(window_, WM_SETREDRAW, TRUE, 0);
+    RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
   }
 
   HWND window_;
-  bool isHeld_ = false;
 };
 
 // A list box that lists the files of one folder, as the file-list control does.
@@ -391,12 +388,7 @@ void runModal(Window& w) {
 
 }  // namespace
 
-WindowHost::WindowHost() {
-  setBeforeLook([] {
-    Label::applyHeld();
-    ListBox::applyHeld();
-  });
-}
+WindowHost::WindowHost() { setBeforeLook(Deferred::applyAll); }
 
 void WindowHost::Show(ui::Form& form, bool modal) {
   auto& slot = windows[&form];
