@@ -9,6 +9,7 @@ std::string standardDescription(int32_t number) {
     case errOutOfMemory: return "Out of memory";
     case errSubscriptOutOfRange: return "Subscript out of range";
     case errTypeMismatch: return "Type mismatch";
+    case errDllNotLoaded: return "Error in loading DLL";
     case errBadFileNameOrNumber: return "Bad file name or number";
     case errFileNotFound: return "File not found";
     case errBadFileMode: return "Bad file mode";
@@ -19,6 +20,7 @@ std::string standardDescription(int32_t number) {
     case errPathNotFound: return "Path not found";
     case errCannotCreateObject: return "ActiveX component can't create object";
     case errObjectDoesNotSupport: return "Object doesn't support this property or method";
+    case errDllEntryNotFound: return "Specified DLL function not found";
     default: return "Application-defined or object-defined error";
   }
 }

@@ -13,6 +13,7 @@ enum ErrorNumber : int32_t {
   errOutOfMemory = 7,
   errSubscriptOutOfRange = 9,
   errTypeMismatch = 13,
+  errDllNotLoaded = 48,
   errBadFileNameOrNumber = 52,
   errFileNotFound = 53,
   errBadFileMode = 54,
@@ -23,6 +24,7 @@ enum ErrorNumber : int32_t {
   errPathNotFound = 76,
   errCannotCreateObject = 429,
   errObjectDoesNotSupport = 438,
+  errDllEntryNotFound = 453,
 };
 
 struct RuntimeError : std::exception {

@@ -1,8 +1,10 @@
-// What a whole run does not show: the command line cut on every shape, and
-// the special folders through the real loader and shell in both of their ways.
+// What a whole run does not show: the command line cut on every shape, the
+// special folders through the real loader and shell in both of their ways,
+// and every COM function the program binds at run time, called once.
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "platform/win32/com.h"
 #include "platform/win32/services.h"
 #include "sysfolders/csystemfolders.h"
 
@@ -62,6 +64,40 @@ TEST(CSystemFolders, ResolvesTheSameFoldersBothWaysAndLeavesTheLoaderAsItFoundIt
   }
   EXPECT_TRUE(shfolderLoaded()) << "the folder-path query is bound at its first call and kept";
   platform::install({});
+}
+
+// A function bound to a wrong address or type crashes here, not first in a report.
+TEST(Com, EveryLateBoundFunctionAnswers) {
+  namespace com = win32::com;
+  ASSERT_TRUE(SUCCEEDED(com::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+  CLSID clsid;
+  EXPECT_EQ(com::CLSIDFromProgID(L"No.Such.Report", &clsid), CO_E_CLASSSTRING);
+  IDispatch* object = nullptr;
+  EXPECT_EQ(com::CoCreateInstance(CLSID_NULL, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                                  reinterpret_cast<void**>(&object)),
+            REGDB_E_CLASSNOTREG);
+  com::CoTaskMemFree(nullptr);
+  SYSTEMTIME st{2000, 1, 6, 1, 12, 0, 0, 0};
+  VARIANT number, text, list;
+  com::VariantInit(&number);
+  ASSERT_TRUE(com::SystemTimeToVariantTime(&st, &number.date));
+  EXPECT_EQ(number.date, 36526.5);
+  number.vt = VT_DATE;
+  com::VariantInit(&text);
+  ASSERT_EQ(com::VariantChangeType(&text, &number, 0, VT_R8), S_OK);
+  EXPECT_EQ(text.dblVal, 36526.5);
+  text.vt = VT_BSTR;
+  text.bstrVal = com::SysAllocStringLen(L"abc", 2);
+  ASSERT_NE(text.bstrVal, nullptr);
+  EXPECT_STREQ(text.bstrVal, L"ab");
+  list.vt = VT_ARRAY | VT_VARIANT;
+  list.parray = com::SafeArrayCreateVector(VT_VARIANT, 0, 1);
+  LONG index = 0;
+  ASSERT_NE(list.parray, nullptr);
+  EXPECT_EQ(com::SafeArrayPutElement(list.parray, &index, &text), S_OK);
+  EXPECT_EQ(com::VariantClear(&list), S_OK);
+  EXPECT_EQ(list.vt, VT_EMPTY);
+  com::SysFreeString(text.bstrVal);
 }
 
 }  // namespace

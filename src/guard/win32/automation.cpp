@@ -1,8 +1,7 @@
 // The registered report object, reached by late binding: every member is
 // looked up by name when it is used, so any automation object that offers the
 // six members serves, whatever language it was written in.
-#include <windows.h>
-#include <oleauto.h>
+#include "platform/win32/com.h"
 
 #include <string>
 #include <utility>
@@ -32,15 +31,15 @@ std::string ansi(const wchar_t* text) {
 
 struct Variant {
   VARIANT v;
-  Variant() { VariantInit(&v); }
-  ~Variant() { VariantClear(&v); }
+  Variant() { com::VariantInit(&v); }
+  ~Variant() { com::VariantClear(&v); }
   Variant(const Variant&) = delete;
   Variant& operator=(const Variant&) = delete;
 };
 
 BSTR bstr(const std::string& text) {
   const std::wstring w = wide(text);
-  BSTR b = SysAllocStringLen(w.data(), static_cast<UINT>(w.size()));
+  BSTR b = com::SysAllocStringLen(w.data(), static_cast<UINT>(w.size()));
   if (!b) rt::raise(rt::errOutOfMemory);
   return b;
 }
@@ -83,7 +82,7 @@ class ObjectStandIn final : public IDispatch {
     if (!result) return S_OK;
     const std::wstring name = wide(typeName_);
     result->vt = VT_BSTR;
-    result->bstrVal = SysAllocStringLen(name.data(), static_cast<UINT>(name.size()));
+    result->bstrVal = com::SysAllocStringLen(name.data(), static_cast<UINT>(name.size()));
     return result->bstrVal ? S_OK : E_OUTOFMEMORY;
   }
 
@@ -97,7 +96,7 @@ void toVariant(const std::vector<std::string>& texts, VARIANT& out);
 // int16 VT_I2, int32 VT_I4, text VT_BSTR, Boolean VT_BOOL, date-time VT_DATE,
 // list of texts an array of VT_BSTR variants, object VT_DISPATCH.
 void toVariant(const guard::DumpValue& value, VARIANT& out) {
-  VariantInit(&out);
+  com::VariantInit(&out);
   if (const auto* v = std::get_if<int16_t>(&value)) {
     out.vt = VT_I2;
     out.iVal = *v;
@@ -118,7 +117,7 @@ void toVariant(const guard::DumpValue& value, VARIANT& out) {
     st.wHour = static_cast<WORD>(v->hour);
     st.wMinute = static_cast<WORD>(v->minute);
     st.wSecond = static_cast<WORD>(v->second);
-    if (!SystemTimeToVariantTime(&st, &out.date)) rt::raise(rt::errOverflow);
+    if (!com::SystemTimeToVariantTime(&st, &out.date)) rt::raise(rt::errOverflow);
     out.vt = VT_DATE;
   } else if (const auto* v = std::get_if<std::vector<std::string>>(&value)) {
     toVariant(*v, out);
@@ -132,15 +131,15 @@ void toVariant(const guard::DumpValue& value, VARIANT& out) {
 // A zero-based one-dimensional array of variants, built element by element.
 template <class List>
 void toArray(const List& list, VARIANT& out) {
-  VariantInit(&out);
-  SAFEARRAY* array = SafeArrayCreateVector(VT_VARIANT, 0, static_cast<ULONG>(list.size()));
+  com::VariantInit(&out);
+  SAFEARRAY* array = com::SafeArrayCreateVector(VT_VARIANT, 0, static_cast<ULONG>(list.size()));
   if (!array) rt::raise(rt::errOutOfMemory);
   out.vt = VT_ARRAY | VT_VARIANT;
   out.parray = array;  // the caller's clean-up frees it, also when an element fails
   for (LONG i = 0; i < static_cast<LONG>(list.size()); ++i) {
     Variant element;
     toVariant(guard::DumpValue(list[static_cast<std::size_t>(i)]), element.v);
-    if (FAILED(SafeArrayPutElement(array, &i, &element.v))) rt::raise(rt::errOutOfMemory);
+    if (FAILED(com::SafeArrayPutElement(array, &i, &element.v))) rt::raise(rt::errOutOfMemory);
   }
 }
 
@@ -190,9 +189,9 @@ std::pair<int32_t, std::string> classicError(HRESULT hr) {
   error.source = info.bstrSource && *info.bstrSource ? ansi(info.bstrSource) : "CorvaneFileCleanup";
   error.helpFile = ansi(info.bstrHelpFile);
   error.helpContext = static_cast<int32_t>(info.dwHelpContext);
-  SysFreeString(info.bstrSource);
-  SysFreeString(info.bstrDescription);
-  SysFreeString(info.bstrHelpFile);
+  com::SysFreeString(info.bstrSource);
+  com::SysFreeString(info.bstrDescription);
+  com::SysFreeString(info.bstrHelpFile);
   throw error;
 }
 
@@ -227,7 +226,7 @@ class AutomationReport final : public guard::ReportComponent {
     // Each by reference, and in the reverse order automation expects.
     VARIANT args[4];
     for (int i = 0; i < 4; ++i) {
-      VariantInit(&args[3 - i]);
+      com::VariantInit(&args[3 - i]);
       args[3 - i].vt = VT_BYREF | VT_VARIANT;
       args[3 - i].pvarVal = &lists[i].v;
     }
@@ -241,7 +240,7 @@ class AutomationReport final : public guard::ReportComponent {
     DISPPARAMS none{nullptr, nullptr, 0, 0};
     Variant answer, converted;
     invoke(id, DISPATCH_METHOD, none, &answer.v);
-    const HRESULT hr = VariantChangeType(&converted.v, &answer.v, 0, VT_I4);
+    const HRESULT hr = com::VariantChangeType(&converted.v, &answer.v, 0, VT_I4);
     if (FAILED(hr)) rt::raise(hr == DISP_E_OVERFLOW ? rt::errOverflow : rt::errTypeMismatch);
     return converted.v.lVal;
   }
@@ -283,7 +282,7 @@ class AutomationReport final : public guard::ReportComponent {
 
 // Once, on the program's one thread, for the life of the program.
 void initialiseCom() {
-  static const HRESULT initialised = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  static const HRESULT initialised = com::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   if (FAILED(initialised) && initialised != RPC_E_CHANGED_MODE) rt::raise(rt::errCannotCreateObject);
 }
 
@@ -292,14 +291,14 @@ void initialiseCom() {
 std::unique_ptr<guard::ReportComponent> newAutomationReport(const std::string& progId) {
   initialiseCom();
   CLSID clsid;
-  HRESULT hr = CLSIDFromProgID(wide(progId).c_str(), &clsid);
+  HRESULT hr = com::CLSIDFromProgID(wide(progId).c_str(), &clsid);
   if (hr == CO_E_CLASSSTRING || hr == REGDB_E_CLASSNOTREG) return nullptr;
   if (FAILED(hr)) rt::raise(rt::errCannotCreateObject);
   // One kind of server at a time, so that a registered server that fails is
   // told apart from one that is not there.
   IDispatch* object = nullptr;
   for (const DWORD kind : {CLSCTX_INPROC_SERVER, CLSCTX_LOCAL_SERVER}) {
-    hr = CoCreateInstance(clsid, nullptr, kind, IID_IDispatch, reinterpret_cast<void**>(&object));
+    hr = com::CoCreateInstance(clsid, nullptr, kind, IID_IDispatch, reinterpret_cast<void**>(&object));
     if (hr != REGDB_E_CLASSNOTREG) break;
   }
   if (hr == REGDB_E_CLASSNOTREG) return nullptr;

@@ -2,6 +2,7 @@
 // shlobj.h needs windows.h before it.
 #include <shlobj.h>
 
+#include "platform/win32/com.h"
 #include "platform/win32/services.h"
 
 namespace win32 {
@@ -49,7 +50,7 @@ bool SpecialFolders::SHGetPathFromIDListA(platform::ItemIdList pidl, char* path)
   return ::SHGetPathFromIDListA(itemOf(pidl), path) != FALSE;
 }
 
-void SpecialFolders::CoTaskMemFree(platform::ItemIdList pidl) { ::CoTaskMemFree(itemOf(pidl)); }
+void SpecialFolders::CoTaskMemFree(platform::ItemIdList pidl) { com::CoTaskMemFree(itemOf(pidl)); }
 
 uint32_t SpecialFolders::GetSystemDirectoryA(char* buffer, uint32_t size) {
   return ::GetSystemDirectoryA(buffer, size);
