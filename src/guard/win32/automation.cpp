@@ -80,10 +80,16 @@ class ObjectStandIn final : public IDispatch {
     if (id != DISPID_VALUE || !(flags & DISPATCH_PROPERTYGET)) return DISP_E_MEMBERNOTFOUND;
     if (params && params->cArgs != 0) return DISP_E_BADPARAMCOUNT;
     if (!result) return S_OK;
-    const std::wstring name = wide(typeName_);
-    result->vt = VT_BSTR;
-    result->bstrVal = com::SysAllocStringLen(name.data(), static_cast<UINT>(name.size()));
-    return result->bstrVal ? S_OK : E_OUTOFMEMORY;
+    // The component calls in through the system's frames, which no
+    // exception may cross.
+    try {
+      const std::wstring name = wide(typeName_);
+      result->vt = VT_BSTR;
+      result->bstrVal = com::SysAllocStringLen(name.data(), static_cast<UINT>(name.size()));
+      return result->bstrVal ? S_OK : E_OUTOFMEMORY;
+    } catch (...) {
+      return E_OUTOFMEMORY;
+    }
   }
 
  private:
