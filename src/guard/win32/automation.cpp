@@ -84,9 +84,11 @@ class ObjectStandIn final : public IDispatch {
     // exception may cross.
     try {
       const std::wstring name = wide(typeName_);
+      const BSTR text = com::SysAllocStringLen(name.data(), static_cast<UINT>(name.size()));
+      if (!text) return E_OUTOFMEMORY;
       result->vt = VT_BSTR;
-      result->bstrVal = com::SysAllocStringLen(name.data(), static_cast<UINT>(name.size()));
-      return result->bstrVal ? S_OK : E_OUTOFMEMORY;
+      result->bstrVal = text;
+      return S_OK;
     } catch (...) {
       return E_OUTOFMEMORY;
     }
