@@ -50,7 +50,8 @@ void cleanup(Tree tree, const std::string& tail = R"(CLEANUP,"T:\App\")", const 
   host(script + "cd " + shellQuote(unixPath("T:\\")) + "\n" + tree.script);
   // Sibling folders of the root come in the order the system lists them, each with what is below it.
   Lines order;
-  for (const auto& entry : fs::directory_iterator(fs::path(L"T:\\"))) order.push_back(narrow(entry.path().wstring()));
+  for (const auto& entry : fs::directory_iterator(fs::path(widen(tree.deleted.front().substr(0, 3)))))
+    order.push_back(narrow(entry.path().wstring()));
   const auto place = [&](const std::string& f) {
     const auto at = std::find_if(order.begin(), order.end(), [&](auto& root) { return f.starts_with(root + "\\"); });
     return std::make_pair(f.ends_with(".mdb"), at == order.end() ? -1 : at - order.begin());  // the root's own first
@@ -124,6 +125,18 @@ TEST(Automatic, DeletesOnlyWhatItCanReach) {
   t.kept.push_back(deep + "x\\corvane.ini");                            // 261
   t.kept.push_back(deep + "x\\" + std::string(59, 'f') + "\\corvane.mdb");
   cleanup(t);
+}
+
+// A 32-bit program on 64-bit Windows finds SysWOW64 where System32 is; the
+// search must see each as itself: each leftover listed once, the one in the
+// real System32 found.
+TEST(Automatic, SeesTheSystemFoldersAsTheyAre) {
+  const Lines planted = {R"(C:\windows\system32\corvane.ini)", R"(C:\windows\syswow64\corvane.mdb)"};
+  fs::remove_all(L"C:\\corvane-e2e");  // what the interactive test leaves on C:
+  cleanup({planted, {}, ""}, R"(CLEANUP,"C:\App\")",
+          {"Parameter:CLEANUP iLoop:0", "CLEANUP parameter provided", R"(Parameter:"C:\App\" iLoop:1)",
+           R"(Skip parameter provided:|C:\App\|)", "int_pos:2", R"(gstr_drive:C:\)"});
+  for (const auto& f : planted) host("rm -f " + shellQuote(unixPath(f)));  // the interactive Find searches C: too
 }
 
 TEST(Automatic, NoEndsAtOnceAndTheLogGoesToTheProductFolderWhenThereIsOne) {

@@ -456,10 +456,11 @@ inline Lines operator+(Lines a, const Lines& b) {
   return a;
 }
 
-// The log of an automatic cleanup of T: up to its count of `found` files.
+// The log of an automatic cleanup up to its count of `found` files; Main's
+// lines end with the drive, which the status window traces again.
 inline Lines cleanupHead(const Lines& mainLines, std::size_t found) {
   return Lines{"Starting Trace at {when}", "Start:{when}"} + mainLines +
-         Lines{"Start Cleanup - using commandline", "Search for corvane.ini files", R"(gstr_drive:T:\)",
+         Lines{"Start Cleanup - using commandline", "Search for corvane.ini files", mainLines.back(),
                "Search for corvane.mdb files", "Found " + std::to_string(found) + " files to delete"};
 }
 

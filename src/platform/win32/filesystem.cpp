@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/win32/native_view.h"
 #include "platform/win32/services.h"
 #include "runtime/error.h"
 
@@ -61,6 +62,7 @@ platform::SearchHandle FileSystem::FindFirstFileA(const std::string& pattern, pl
   std::wstring wide;
   if (!widePath(pattern, wide)) return platform::kInvalidSearchHandle;
   WIN32_FIND_DATAW found;
+  const NativeFileView native;
   const HANDLE search = ::FindFirstFileW(wide.c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return platform::kInvalidSearchHandle;
   copyFound(found, data);
@@ -76,9 +78,13 @@ bool FileSystem::FindNextFileA(platform::SearchHandle search, platform::FindData
 
 bool FileSystem::FindClose(platform::SearchHandle search) { return ::FindClose(handleOf(search)) != FALSE; }
 
-uint32_t FileSystem::GetFileAttributesA(const std::string& path) { return ::GetFileAttributesA(path.c_str()); }
+uint32_t FileSystem::GetFileAttributesA(const std::string& path) {
+  const NativeFileView native;
+  return ::GetFileAttributesA(path.c_str());
+}
 
 void FileSystem::Kill(const std::string& path) {
+  const NativeFileView native;
   if (::DeleteFileA(path.c_str())) return;
   switch (GetLastError()) {
     case ERROR_FILE_NOT_FOUND:
