@@ -1,12 +1,11 @@
 // The registered report object, reached by late binding: every member is
 // looked up by name when it is used, so any automation object that offers the
 // six members serves, whatever language it was written in.
-#include "platform/win32/com.h"
-
 #include <string>
 #include <utility>
 
 #include "guard/win32/report.h"
+#include "platform/win32/com.h"
 #include "runtime/error.h"
 
 namespace win32 {

@@ -8,6 +8,7 @@
 // stands between (the 32-bit linker left the delay-load one empty, and every
 // call jumped to address 0).
 #include <windows.h>
+// oleauto.h needs windows.h before it.
 #include <oleauto.h>
 
 namespace win32::com {
@@ -35,7 +36,8 @@ class LateBound {
 };
 
 // Named once: the system's declaration gives the type, calling convention included.
-#define CORVANE_LATE_BOUND(library, function) inline LateBound<decltype(::function)> function{library, #function}
+#define CORVANE_LATE_BOUND(library, function) \
+  inline LateBound<decltype(::function)> function { library, #function }
 
 CORVANE_LATE_BOUND("ole32.dll", CoInitializeEx);
 CORVANE_LATE_BOUND("ole32.dll", CLSIDFromProgID);

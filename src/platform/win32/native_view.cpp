@@ -17,7 +17,8 @@ struct Redirection {
     BOOL wow64 = FALSE;
     if (!IsWow64Process(GetCurrentProcess(), &wow64) || !wow64) return;
     const HMODULE kernel = GetModuleHandleA("kernel32");
-    disable = reinterpret_cast<Disable>(reinterpret_cast<void*>(GetProcAddress(kernel, "Wow64DisableWow64FsRedirection")));
+    disable =
+        reinterpret_cast<Disable>(reinterpret_cast<void*>(GetProcAddress(kernel, "Wow64DisableWow64FsRedirection")));
     revert = reinterpret_cast<Revert>(reinterpret_cast<void*>(GetProcAddress(kernel, "Wow64RevertWow64FsRedirection")));
     if (!disable || !revert) disable = nullptr;
   }
