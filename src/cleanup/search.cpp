@@ -23,6 +23,28 @@ bool isSearchableFolder(uint32_t attributes) {
   return attributes == platform::kInvalidAttributes || !(attributes & platform::kAttrReparsePoint);
 }
 
+// The find record carries the same bits an attribute query by path returns,
+// without a lookup and an open per entry. The query is still asked wherever
+// its answer could differ, so that such entries are decided as they always
+// were: a wildcard in the name (a name the code page cannot hold comes as
+// "?") and a path at the ANSI functions' limit make it fail; a device's name
+// (CON, AUX, ...) is answered for the device; links are the query's to judge;
+// the system keeps some of its own files (the page file) from it; and what is
+// no plain file (a pipe) shows as an empty one and fails it.
+bool recordDecides(const platform::FindData& record, const std::string& name, std::size_t pathLength) {
+  constexpr std::size_t kNearTheLimit = platform::kMaxPath - 8;
+  if (pathLength >= kNearTheLimit || name.find_first_of("?*") != std::string::npos) return false;
+  if (name.size() >= 3) {
+    std::string head = name.substr(0, 3);
+    for (char& c : head) c = static_cast<char>(c | 0x20);
+    for (const char* device : {"con", "prn", "aux", "nul", "com", "lpt"})
+      if (head == device) return false;
+  }
+  const uint32_t attributes = record.dwFileAttributes;
+  if (attributes & (platform::kAttrReparsePoint | platform::kAttrSystem)) return false;
+  return (attributes & platform::kAttrDirectory) || record.nFileSizeHigh || record.nFileSizeLow;
+}
+
 }  // namespace
 
 void FINDFILESAPI(std::string& Path, const std::string& SEARCHSTR, rt::int16& FileCount, rt::int32& DirCount,
@@ -40,7 +62,7 @@ void FINDFILESAPI(std::string& Path, const std::string& SEARCHSTR, rt::int16& Fi
   auto& desktop = platform::desktop();
   // The per-entry message points need not look at the queue each time.
   platform::BusyLoop busy{desktop};
-  // Reused for every entry's attribute query, so that no path is built anew each time.
+  // Reused for every entry, so that no path is built anew each time.
   std::string entryPath;
 
   guard::Guarded g{"module1", "FINDFILESAPI",
@@ -63,7 +85,7 @@ void FINDFILESAPI(std::string& Path, const std::string& SEARCHSTR, rt::int16& Fi
     g(103, [&] { NDIR = 0; });
     g(104, [&] { DIRNAMES.assign(1, std::string()); });
 
-    // Subfolder scan: every entry, kept when its attributes carry the folder bit.
+    // Subfolder scan: every entry, kept when it is a folder and no link.
     g(105, [&] { CONT = -1; });
     g(106, [&] { HSEARCH = fs.FindFirstFileA(Path + "*", WFD); });
     if (HSEARCH != platform::kInvalidSearchHandle) {
@@ -76,7 +98,8 @@ void FINDFILESAPI(std::string& Path, const std::string& SEARCHSTR, rt::int16& Fi
         if (DirName != "." && DirName != "..") {
           g(109, [&] {
             entryPath.assign(Path).append(DirName);
-            attributes = fs.GetFileAttributesA(entryPath);
+            attributes = recordDecides(WFD, DirName, entryPath.size()) ? WFD.dwFileAttributes
+                                                                       : fs.GetFileAttributesA(entryPath);
           });
           if (isSearchableFolder(attributes)) {
             g(110, [&] { DIRNAMES[static_cast<std::size_t>(NDIR.value())] = DirName; });
