@@ -46,21 +46,24 @@ void Form1::Command1_Click() {
   guard::Guarded g{"Form1", "Command1_Click", guard::noParameters(), [&] { return guard::dump("i", i); },
                    DumpModuleVariables};
   // Each search gets a fresh start folder and fresh counters: it completes
-  // the folder and counts into them, and neither is read afterwards.
-  const auto find = [&](const char* name) {
+  // the folder and counts into them, and neither is read afterwards. The
+  // second name's search visits the folders the first one found.
+  module1::FolderList folders;
+  const auto find = [&](const char* name, bool first) {
     std::string path = "C:\\";
     rt::int16 FileCount = 0;
     rt::int32 DirCount = 0;
-    module1::FINDFILESAPI(path, name, FileCount, DirCount, Label1, Label2, str_files);
+    first ? folders.Record() : folders.Replay();
+    module1::FINDFILESAPI(path, name, FileCount, DirCount, Label1, Label2, str_files, &folders);
   };
   const auto lastIndex = [&] { return static_cast<long long>(str_files.size()) - 1; };
   g.body([&] {
     g(100, [&] { desktop.SetMousePointer(11); });
     g(101, [&] { str_files.assign(2, std::string()); });
-    g(102, [&] { find("corvane.ini"); });
+    g(102, [&] { find("corvane.ini", true); });
     g.For(103, i, 0, lastIndex, 105, [&] { g(104, [&] { listFound(i); }); });
     g(106, [&] { str_files.assign(2, std::string()); });
-    g(107, [&] { find("corvane.mdb"); });
+    g(107, [&] { find("corvane.mdb", false); });
     g.For(108, i, 0, lastIndex, 110, [&] { g(109, [&] { listFound(i); }); });
     g(111, [&] { Label5->Caption(rt::CStr(List1->ListCount())); });
     g(112, [&] { desktop.SetMousePointer(0); });

@@ -46,6 +46,8 @@ void frmstatus::Form_Activate() {
   rt::int16 i;
   rt::int16 FileCount;
   rt::int32 DirCount;
+  // The second name's search visits the folders the first one found.
+  module1::FolderList folders;
   auto& desktop = platform::desktop();
   guard::Guarded g{"frmstatus", "Form_Activate", guard::noParameters(), [&] { return guard::dump("i", i); },
                    DumpModuleVariables};
@@ -56,7 +58,10 @@ void frmstatus::Form_Activate() {
     g(103, [&] { TRACE::writetrace("Search for corvane.ini files"); });
     g(104, [&] { TRACE::writetrace("gstr_drive:" + gstr_drive); });
     g(105, [&] { FileCount = 0; DirCount = 0; });
-    g(106, [&] { module1::FINDFILESAPI(gstr_drive, "corvane.ini", FileCount, DirCount, Label3, Label2, str_files); });
+    g(106, [&] {
+      folders.Record();
+      module1::FINDFILESAPI(gstr_drive, "corvane.ini", FileCount, DirCount, Label3, Label2, str_files, &folders);
+    });
     {
       // The list is painted once the listing is done, not at each item.
       platform::BusyLoop listing{desktop};
@@ -69,7 +74,10 @@ void frmstatus::Form_Activate() {
     g(112, [&] { str_files.assign(2, std::string()); });
     g(113, [&] { TRACE::writetrace("Search for corvane.mdb files"); });
     g(114, [&] { FileCount = 0; DirCount = 0; });
-    g(115, [&] { module1::FINDFILESAPI(gstr_drive, "corvane.mdb", FileCount, DirCount, Label3, Label2, str_files); });
+    g(115, [&] {
+      folders.Replay();
+      module1::FINDFILESAPI(gstr_drive, "corvane.mdb", FileCount, DirCount, Label3, Label2, str_files, &folders);
+    });
     {
       platform::BusyLoop listing{desktop};
       g.For(116, i, 0, [&] { return static_cast<long long>(str_files.size()) - 1; }, 118, [&] {

@@ -23,10 +23,33 @@ bool isSearchableFolder(uint32_t attributes) {
   return attributes == platform::kInvalidAttributes || !(attributes & platform::kAttrReparsePoint);
 }
 
+// The find record carries the same bits an attribute query by path returns,
+// without a lookup and an open per entry. The query is still asked wherever
+// its answer could differ, so that such entries are decided as they always
+// were: a wildcard in the name (a name the code page cannot hold comes as
+// "?") and a path at the ANSI functions' limit make it fail; a device's name
+// (CON, AUX, ...) is answered for the device; links are the query's to judge;
+// the system keeps some of its own files (the page file) from it; and what is
+// no plain file (a pipe) shows as an empty one and fails it.
+bool recordDecides(const platform::FindData& record, const std::string& name, std::size_t pathLength) {
+  constexpr std::size_t kNearTheLimit = platform::kMaxPath - 8;
+  if (pathLength >= kNearTheLimit || name.find_first_of("?*") != std::string::npos) return false;
+  if (name.size() >= 3) {
+    std::string head = name.substr(0, 3);
+    for (char& c : head) c = static_cast<char>(c | 0x20);
+    for (const char* device : {"con", "prn", "aux", "nul", "com", "lpt"})
+      if (head == device) return false;
+  }
+  const uint32_t attributes = record.dwFileAttributes;
+  if (attributes & (platform::kAttrReparsePoint | platform::kAttrSystem)) return false;
+  return (attributes & platform::kAttrDirectory) || record.nFileSizeHigh || record.nFileSizeLow;
+}
+
 }  // namespace
 
 void FINDFILESAPI(std::string& Path, const std::string& SEARCHSTR, rt::int16& FileCount, rt::int32& DirCount,
-                  ui::Label* pobj_label, ui::Label* pobj_label2, std::vector<std::string>& pstr_files) {
+                  ui::Label* pobj_label, ui::Label* pobj_label2, std::vector<std::string>& pstr_files,
+                  FolderList* pobj_folders) {
   std::string FILENAME;
   std::string DirName;
   std::vector<std::string> DIRNAMES;
@@ -40,14 +63,23 @@ void FINDFILESAPI(std::string& Path, const std::string& SEARCHSTR, rt::int16& Fi
   auto& desktop = platform::desktop();
   // The per-entry message points need not look at the queue each time.
   platform::BusyLoop busy{desktop};
-  // Reused for every entry's attribute query, so that no path is built anew each time.
+  // Reused for every entry, so that no path is built anew each time.
   std::string entryPath;
+  // Unless this folder's search runs to its end, the folders that follow it
+  // in the list are not the ones the tree holds there.
+  struct Visit {
+    FolderList* list;
+    bool ended = false;
+    ~Visit() {
+      if (list && !ended) list->Derail();
+    }
+  } visit{pobj_folders};
 
   guard::Guarded g{"module1", "FINDFILESAPI",
                    [&] {
                      return guard::dump("Path", Path, "SEARCHSTR", SEARCHSTR, "FileCount", FileCount, "DirCount",
                                         DirCount, "pobj_label", pobj_label, "pobj_label2", pobj_label2, "pstr_files",
-                                        pstr_files);
+                                        pstr_files, "pobj_folders", pobj_folders);
                    },
                    [&] {
                      return guard::dump("FILENAME", FILENAME, "DirName", DirName, "DIRNAMES", DIRNAMES, "NDIR", NDIR,
@@ -63,64 +95,129 @@ void FINDFILESAPI(std::string& Path, const std::string& SEARCHSTR, rt::int16& Fi
     g(103, [&] { NDIR = 0; });
     g(104, [&] { DIRNAMES.assign(1, std::string()); });
 
-    // Subfolder scan: every entry, kept when its attributes carry the folder bit.
-    g(105, [&] { CONT = -1; });
-    g(106, [&] { HSEARCH = fs.FindFirstFileA(Path + "*", WFD); });
-    if (HSEARCH != platform::kInvalidSearchHandle) {
+    if (pobj_folders && pobj_folders->Replaying()) {
+      // The subfolders the search before this one found here, in its order.
+      g(105, [&] { CONT = pobj_folders->Next(DirName) ? -1 : 0; });
       while (CONT != 0) {
-        g(107, [&] {
-          std::string field = nameField(WFD);
-          DirName = STRIPNULLS(field);
-        });
-        g(108, [&] { desktop.DoEvents(); });
-        if (DirName != "." && DirName != "..") {
-          g(109, [&] {
-            entryPath.assign(Path).append(DirName);
-            attributes = fs.GetFileAttributesA(entryPath);
-          });
-          if (isSearchableFolder(attributes)) {
-            g(110, [&] { DIRNAMES[static_cast<std::size_t>(NDIR.value())] = DirName; });
-            g(111, [&] { ++DirCount; });
-            g(112, [&] { ++NDIR; });
-            g(113, [&] { DIRNAMES.resize(static_cast<std::size_t>(NDIR.value()) + 1); });
-          }
-        }
-        g(114, [&] { CONT = fs.FindNextFileA(HSEARCH, WFD) ? -1 : 0; });
+        g(106, [&] { DIRNAMES[static_cast<std::size_t>(NDIR.value())] = DirName; });
+        g(107, [&] { ++DirCount; });
+        g(108, [&] { ++NDIR; });
+        g(109, [&] { DIRNAMES.resize(static_cast<std::size_t>(NDIR.value()) + 1); });
+        g(110, [&] { CONT = pobj_folders->Next(DirName) ? -1 : 0; });
       }
-      g(115, [&] { fs.FindClose(HSEARCH); });
+    } else {
+      // Subfolder scan: every entry, kept when it is a folder and no link.
+      const bool recording = pobj_folders && pobj_folders->Recording();
+      g(111, [&] { CONT = -1; });
+      g(112, [&] { HSEARCH = fs.FindFirstFileA(Path + "*", WFD); });
+      if (HSEARCH != platform::kInvalidSearchHandle) {
+        while (CONT != 0) {
+          g(113, [&] {
+            std::string field = nameField(WFD);
+            DirName = STRIPNULLS(field);
+          });
+          g(114, [&] { desktop.DoEvents(); });
+          if (DirName != "." && DirName != "..") {
+            g(115, [&] {
+              entryPath.assign(Path).append(DirName);
+              attributes = recordDecides(WFD, DirName, entryPath.size()) ? WFD.dwFileAttributes
+                                                                         : fs.GetFileAttributesA(entryPath);
+            });
+            if (isSearchableFolder(attributes)) {
+              g(116, [&] {
+                DIRNAMES[static_cast<std::size_t>(NDIR.value())] = DirName;
+                if (recording) pobj_folders->Add(DirName);
+              });
+              g(117, [&] { ++DirCount; });
+              g(118, [&] { ++NDIR; });
+              g(119, [&] { DIRNAMES.resize(static_cast<std::size_t>(NDIR.value()) + 1); });
+            }
+          }
+          g(120, [&] { CONT = fs.FindNextFileA(HSEARCH, WFD) ? -1 : 0; });
+        }
+        g(121, [&] { fs.FindClose(HSEARCH); });
+      }
+      g(122, [&] {
+        if (recording) pobj_folders->Close(NDIR.value());
+      });
     }
 
     // Pattern scan: names only, attributes are not looked at.
-    g(116, [&] { HSEARCH = fs.FindFirstFileA(Path + SEARCHSTR, WFD); });
-    g(117, [&] { CONT = -1; });
+    g(123, [&] { HSEARCH = fs.FindFirstFileA(Path + SEARCHSTR, WFD); });
+    g(124, [&] { CONT = -1; });
     if (HSEARCH != platform::kInvalidSearchHandle) {
       do {
-        g(118, [&] {
+        g(125, [&] {
           std::string field = nameField(WFD);
           FILENAME = STRIPNULLS(field);
         });
         if (FILENAME != "." && FILENAME != "..") {
-          g(119, [&] { ++FileCount; });
+          g(126, [&] { ++FileCount; });
           if (rt::InStr(FILENAME, ".") > 0) {
-            g(120, [&] { pobj_label->Caption(Path + FILENAME); });
-            g(121, [&] { pstr_files.push_back(Path + FILENAME); });
+            g(127, [&] { pobj_label->Caption(Path + FILENAME); });
+            g(128, [&] { pstr_files.push_back(Path + FILENAME); });
           }
         }
-        g(122, [&] { CONT = fs.FindNextFileA(HSEARCH, WFD) ? -1 : 0; });
-        g(123, [&] { desktop.DoEvents(); });
+        g(129, [&] { CONT = fs.FindNextFileA(HSEARCH, WFD) ? -1 : 0; });
+        g(130, [&] { desktop.DoEvents(); });
       } while (CONT != 0);
-      g(124, [&] { fs.FindClose(HSEARCH); });
+      g(131, [&] { fs.FindClose(HSEARCH); });
     }
 
     if (NDIR > 0) {
-      g.For(125, i, 0, [&] { return NDIR - 1; }, 127, [&] {
-        g(126, [&] {
+      g.For(132, i, 0, [&] { return NDIR - 1; }, 134, [&] {
+        g(133, [&] {
           std::string sub = Path + DIRNAMES.at(static_cast<std::size_t>(i.value())) + "\\";
-          FINDFILESAPI(sub, SEARCHSTR, FileCount, DirCount, pobj_label, pobj_label2, pstr_files);
+          FINDFILESAPI(sub, SEARCHSTR, FileCount, DirCount, pobj_label, pobj_label2, pstr_files, pobj_folders);
         });
       });
     }
+    visit.ended = true;
   });
+}
+
+void FolderList::Record() {
+  names_.clear();
+  at_ = 0;
+  pending_ = 1;
+  added_ = 0;
+  whole_ = true;
+  mode_ = Mode::Record;
+}
+
+void FolderList::Replay() {
+  at_ = 0;
+  mode_ = whole_ && pending_ == 0 ? Mode::Replay : Mode::Off;
+}
+
+void FolderList::Add(const std::string& name) {
+  names_.append(name).push_back('\0');
+  ++added_;
+}
+
+void FolderList::Close(int kept) {
+  names_.push_back('\0');
+  // A folder searched more often than named, or searching other names than it
+  // recorded, would put the list out of step.
+  if (added_ != kept || pending_ <= 0) whole_ = false;
+  pending_ += added_ - 1;
+  added_ = 0;
+}
+
+bool FolderList::Next(std::string& name) {
+  const auto end = names_.find('\0', at_);
+  if (end == std::string::npos) {
+    Derail();
+    return false;
+  }
+  name.assign(names_, at_, end - at_);
+  at_ = end + 1;
+  return !name.empty();
+}
+
+void FolderList::Derail() {
+  if (mode_ == Mode::Record) whole_ = false;
+  mode_ = Mode::Off;
 }
 
 std::string STRIPNULLS(std::string& ORIGINALSTR) {

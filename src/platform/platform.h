@@ -13,6 +13,7 @@ namespace platform {
 constexpr int kMaxPath = 260;
 constexpr uint32_t kInvalidAttributes = 0xFFFFFFFFu;
 constexpr uint32_t kAttrReadOnly = 0x1;
+constexpr uint32_t kAttrSystem = 0x4;
 constexpr uint32_t kAttrDirectory = 0x10;
 constexpr uint32_t kAttrReparsePoint = 0x400;
 
@@ -23,6 +24,8 @@ constexpr SearchHandle kInvalidSearchHandle = -1;
 // characters ended by NUL.
 struct FindData {
   uint32_t dwFileAttributes = 0;
+  uint32_t nFileSizeHigh = 0;
+  uint32_t nFileSizeLow = 0;
   char cFileName[kMaxPath] = {};
 };
 

@@ -3,16 +3,20 @@
 // large fetches, attributes taken from the find record, links not followed.
 //
 //   walker ROOT          e.g. walker B:\      prints entries, folders and seconds
-//   walker --shape ROOT  the cleanup's search without its window: per folder a
-//                        "*" scan with an attribute query per entry, then a
-//                        pattern scan, once per name; what the cleanup costs
-//                        beyond this is its messages and painting
+//   walker --shape ROOT  the cleanup's own search (FINDFILESAPI) for both names,
+//                        without its window, and the size of the folder list the
+//                        second search follows; what the cleanup costs beyond
+//                        this is its messages and painting
 #include <windows.h>
 
 #include <chrono>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "cleanup/search.h"
+#include "platform/win32/services.h"
 
 namespace {
 
@@ -41,32 +45,32 @@ void walk(std::string& path) {
   FindClose(h);
 }
 
-long long matches = 0;
+class Unseen final : public ui::Label {
+ public:
+  void Caption(std::string_view) override {}
+  std::string Caption() const override { return {}; }
+};
 
-void shape(const std::string& path, const char* pattern) {
-  ++folders;
-  std::vector<std::string> subfolders;
-  WIN32_FIND_DATAA data;
-  HANDLE h = FindFirstFileA((path + "*").c_str(), &data);
-  if (h != INVALID_HANDLE_VALUE) {
-    do {
-      const std::string name = data.cFileName;
-      if (name == "." || name == "..") continue;
-      ++entries;
-      const DWORD attributes = GetFileAttributesA((path + name).c_str());
-      if ((attributes & FILE_ATTRIBUTE_DIRECTORY) &&
-          (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)))
-        subfolders.push_back(name);
-    } while (FindNextFileA(h, &data));
-    FindClose(h);
+// Both searches as the status window makes them: what they found, and what
+// the list between them holds.
+std::size_t shape(std::string& root, long long& found) {
+  win32::FileSystem files;
+  win32::Desktop desktop;
+  platform::install({&files, nullptr, nullptr, &desktop});
+  Unseen label;
+  module1::FolderList list;
+  bool first = true;
+  for (const char* name : {"corvane.ini", "corvane.mdb"}) {
+    std::vector<std::string> paths(2);
+    rt::int16 FileCount = 0;
+    rt::int32 DirCount = 0;
+    first ? list.Record() : list.Replay();
+    module1::FINDFILESAPI(root, name, FileCount, DirCount, &label, &label, paths, &list);
+    found += static_cast<long long>(paths.size()) - 2;
+    folders = DirCount.value() + 1;
+    first = false;
   }
-  h = FindFirstFileA((path + pattern).c_str(), &data);
-  if (h != INVALID_HANDLE_VALUE) {
-    do ++matches;
-    while (FindNextFileA(h, &data));
-    FindClose(h);
-  }
-  for (const auto& sub : subfolders) shape(path + sub + "\\", pattern);
+  return list.Bytes();
 }
 
 }  // namespace
@@ -81,12 +85,15 @@ int main(int argc, char** argv) {
   if (root.empty() || root.back() != '\\') root += '\\';
   const auto start = std::chrono::steady_clock::now();
   if (searchShape) {
-    for (const char* name : {"corvane.ini", "corvane.mdb"}) shape(root, name);
+    long long found = 0;
+    const std::size_t listBytes = shape(root, found);
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    std::printf("shape: %lld found in %lld folders, folder list %zu bytes, %.2f s\n", found, folders, listBytes,
+                took.count());
   } else {
     walk(root);
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    std::printf("walker: %lld entries in %lld folders, %.2f s\n", entries, folders, took.count());
   }
-  const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-  std::printf("%s: %lld entries in %lld folders, %.2f s\n", searchShape ? "shape" : "walker", entries, folders,
-              took.count());
   return 0;
 }

@@ -93,7 +93,7 @@ TEST(Automatic, SparesTheInstallationFolderInAnyLetterCase) {
             R"(T:\Program Files\Approx\Data\corvane.mdb)"},
            {R"(T:\Program Files\App\corvane.ini)", R"(T:\Program Files\App\Data\corvane.mdb)",
             R"(T:\Old\corvane.ini.bak)", R"(T:\Old\my-corvane.ini)", R"(T:\Old\corvane.txt)"},
-           "mkdir Ballast && cd Ballast && mkdir $(seq -f B%g 1000)", true},
+           "mkdir Ballast && cd Ballast && mkdir $(seq -f B%g 3000)", true},
           R"("T:\PROGRAM FILES\app\",CLEANUP )",
           {R"(Parameter:"T:\PROGRAM FILES\app\" iLoop:0)", "Parameter:CLEANUP  iLoop:1", "CLEANUP parameter provided",
            R"(Skip parameter provided:|T:\PROGRAM FILES\app\|)", "int_pos:2", R"(gstr_drive:T:\)"});
