@@ -35,8 +35,9 @@ machine_runs_32bit() {
   return "$rc"
 }
 
-# Whether Wine here runs 32-bit Windows programs: its i386 part is installed.
-wine_runs_32bit() { [ -x /usr/lib/wine/wine ]; }
+# Whether Wine here runs 32-bit Windows programs: its i386 part is installed
+# and the machine runs it.
+wine_runs_32bit() { [ -x /usr/lib/wine/wine ] && machine_runs_32bit; }
 
 # The build that users get is the 32-bit one; where Wine cannot run it, the
 # scripts fall back to the 64-bit build and say so.
