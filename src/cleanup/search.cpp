@@ -29,8 +29,11 @@ bool isSearchableFolder(uint32_t attributes) {
 // were: a wildcard in the name (a name the code page cannot hold comes as
 // "?") and a path at the ANSI functions' limit make it fail; a device's name
 // (CON, AUX, ...) is answered for the device; links are the query's to judge;
-// the system keeps some of its own files (the page file) from it; and what is
-// no plain file (a pipe) shows as an empty one and fails it.
+// and the system keeps some of its own files (the page file) from it. (A
+// Unix pipe seen through Wine also fails the query while its record says
+// "file": it is taken for the file it claims to be, no longer entered as a
+// folder whose enumerations fail. Nothing is listed differently, and asking
+// every file by path for its sake cost a third of the search.)
 bool recordDecides(const platform::FindData& record, const std::string& name, std::size_t pathLength) {
   constexpr std::size_t kNearTheLimit = platform::kMaxPath - 8;
   if (pathLength >= kNearTheLimit || name.find_first_of("?*") != std::string::npos) return false;
@@ -40,9 +43,7 @@ bool recordDecides(const platform::FindData& record, const std::string& name, st
     for (const char* device : {"con", "prn", "aux", "nul", "com", "lpt"})
       if (head == device) return false;
   }
-  const uint32_t attributes = record.dwFileAttributes;
-  if (attributes & (platform::kAttrReparsePoint | platform::kAttrSystem)) return false;
-  return (attributes & platform::kAttrDirectory) || record.nFileSizeHigh || record.nFileSizeLow;
+  return !(record.dwFileAttributes & (platform::kAttrReparsePoint | platform::kAttrSystem));
 }
 
 }  // namespace

@@ -24,8 +24,6 @@ constexpr SearchHandle kInvalidSearchHandle = -1;
 // characters ended by NUL.
 struct FindData {
   uint32_t dwFileAttributes = 0;
-  uint32_t nFileSizeHigh = 0;
-  uint32_t nFileSizeLow = 0;
   char cFileName[kMaxPath] = {};
 };
 

@@ -39,8 +39,6 @@ bool widePath(const std::string& path, std::wstring& wide) {
 // The name is mended in the record itself: no copy for each entry.
 void copyFound(WIN32_FIND_DATAW& found, platform::FindData& data) {
   data.dwFileAttributes = found.dwFileAttributes;
-  data.nFileSizeHigh = found.nFileSizeHigh;
-  data.nFileSizeLow = found.nFileSizeLow;
   const std::wstring_view name = found.cFileName;
   if (name != L"." && name != L"..") {
     wchar_t* const chars = found.cFileName;
