@@ -8,7 +8,10 @@ BUILD="$ROOT/build"
 WINE_BASE="${CORVANE_WINE:-$BUILD/wine}"
 export WINEPREFIX="$WINE_BASE"
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="   # no Mono or Gecko prompts in a fresh prefix
+# No Mono or Gecko prompts in a fresh prefix; and "shfolder" looked for as
+# Windows looks for it, in the program's folder first, so that the tests see
+# a library planted there as Windows would load it.
+export WINEDLLOVERRIDES="mscoree,mshtml=;shfolder=n,b"
 # Wine links Desktop, Documents and the like to $HOME: an empty home of its own
 # keeps every search of C: on the Wine drive.
 WINE_HOME="$WINE_BASE-home"

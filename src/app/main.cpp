@@ -7,6 +7,7 @@
 #include "guard/modvbguard.h"
 #include "guard/win32/report.h"
 #include "platform/platform.h"
+#include "platform/win32/loader.h"
 #include "platform/win32/messages.h"
 #include "platform/win32/services.h"
 #include "ui/win32/window_host.h"
@@ -22,6 +23,7 @@ win32::WindowHost windowHost;
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  win32::restrictLibrarySearch();
   // No window of ours takes typed text, and an input method would bring COM
   // into every run for nothing.
   ImmDisableIME(static_cast<DWORD>(-1));

@@ -3,6 +3,7 @@
 #include <shlobj.h>
 
 #include "platform/win32/com.h"
+#include "platform/win32/loader.h"
 #include "platform/win32/services.h"
 
 namespace win32 {
@@ -23,7 +24,7 @@ platform::HResult SpecialFolders::SHGetFolderPathA(intptr_t owner, int32_t folde
   // Bound here rather than linked, so that a system without "shfolder" never
   // loads it; a failed binding is tried again at the next call.
   if (!folderPath_) {
-    const HMODULE library = ::LoadLibraryA("shfolder");
+    const HMODULE library = loadSystemLibrary("shfolder");
     if (!library) return HRESULT_FROM_WIN32(GetLastError());
     const FARPROC query = ::GetProcAddress(library, "SHGetFolderPathA");
     if (!query) {
