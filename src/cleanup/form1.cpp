@@ -87,8 +87,9 @@ void Form1::Command2_Click() {
     int count = 0;
     g(101, [&] { count = List1->ListCount(); });
     // The entries stay listed; a failed deletion is the guard's to report,
-    // and going on moves to the next entry.
-    for (int n = 0; n < count; ++n) g(102, [&] { platform::fileSystem().Kill(List1->List(n)); });
+    // and going on moves to the next entry. This window lists everything it
+    // finds, so it spares no folder.
+    for (int n = 0; n < count; ++n) g(102, [&] { platform::fileSystem().Kill(List1->List(n), ""); });
     g(103, [&] { desktop.MsgBox("Files deleted!", 48, "Deleted"); });
   });
 }

@@ -115,7 +115,7 @@ void frmstatus::DeleteFiles() {
       g(102, [&] { TRACE::writetrace("Delete File:" + List1->List(i)); });
       // One statement, so that going on after a failed deletion records no success.
       g(103, [&] {
-        platform::fileSystem().Kill(List1->List(i));
+        platform::fileSystem().Kill(List1->List(i), gstr_skip);
         TRACE::writetrace("File:" + List1->List(i) + " Deleted!");
       });
     });

@@ -37,8 +37,11 @@ class FileSystem {
   // kInvalidAttributes (all bits set) when the path cannot be examined.
   virtual uint32_t GetFileAttributesA(const std::string& path) = 0;
   // Deletes exactly this file; raises 53 (gone), 70 (in use) or 75 (read-only,
-  // a folder, access denied) when it cannot.
-  virtual void Kill(const std::string& path) = 0;
+  // a folder, access denied) when it cannot. Also 75, and nothing deleted,
+  // when a folder of the path below the drive's root or the file itself is a
+  // link, a junction or a mount point, or when the file really lies inside
+  // the folder `spared` (none when empty), however the path spells it.
+  virtual void Kill(const std::string& path, const std::string& spared) = 0;
 };
 
 // Text files by file number, 1 to 511. Every line written reaches the
@@ -48,8 +51,13 @@ class TextFiles {
   enum class Mode { Input, Append };
   virtual ~TextFiles() = default;
   virtual bool IsOpen(int number) const = 0;
-  // Raises 52 (bad number), 55 (number in use), 53, 70, 75 or 76.
+  // Raises 52 (bad number), 55 (number in use), 53, 70, 75 or 76. Appending
+  // refuses (75) where Appendable would say false.
   virtual void Open(int number, const std::string& path, Mode mode) = 0;
+  // Whether lines appended to `path` would land there and nowhere else: no
+  // folder of it below the drive's root is a link, a junction or a mount
+  // point, and the file, if there is one, is no link and has no other name.
+  virtual bool Appendable(const std::string& path) = 0;
   // Writes text + CR LF; raises 52 when the number is not open, 75 when the write fails.
   virtual void WriteLine(int number, std::string_view text) = 0;
   // Closing a number that is not open does nothing.
@@ -113,7 +121,8 @@ class Libraries {
   // The handle of a library already loaded in the process, 0 when it is not;
   // takes no reference. A name without extension means ".dll".
   virtual ModuleHandle GetModuleHandleA(const std::string& name) = 0;
-  // Loads the library (one more reference); 0 when it cannot be loaded.
+  // Loads the library from the system folder, never from beside the program
+  // (one more reference); 0 when it cannot be loaded.
   virtual ModuleHandle LoadLibraryA(const std::string& name) = 0;
   // 0 when the library does not export `procName`.
   virtual ProcAddress GetProcAddress(ModuleHandle module, const std::string& procName) = 0;

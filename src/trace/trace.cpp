@@ -15,12 +15,16 @@ namespace TRACE {
 
 void DumpModuleVariables() { guard::slots().GuardModuleVars = guard::marker(); }
 
+namespace {
+constexpr const char* kLogName = "corvanefilecleanup.log";
+}  // namespace
+
 void begintrace() {
   std::string ls_trace_file;
   guard::Guarded g{"TRACE", "begintrace", guard::noParameters(),
                    [&] { return guard::dump("ls_trace_file", ls_trace_file); }, DumpModuleVariables};
   g.body([&] {
-    g(100, [&] { ls_trace_file = GetWritePath(false) + "corvanefilecleanup.log"; });
+    g(100, [&] { ls_trace_file = GetWritePath(false) + kLogName; });
     // 1 to 255 are left to the rest of the program.
     g(101, [&] { gi_trace_num = platform::FreeFile(256, 511); });
     g(102, [&] { platform::textFiles().Open(gi_trace_num, ls_trace_file, platform::TextFiles::Mode::Append); });
@@ -58,10 +62,12 @@ std::string joined(const std::string& folder, const std::string& tail) {
 }
 
 // The folder exists: its attributes carry the folder bit. A path whose
-// attributes cannot be read counts as missing.
+// attributes cannot be read counts as missing, and so does one the log
+// would be written through a link in (any user may plant one there).
 bool folderExists(const std::string& path) {
   const uint32_t attributes = platform::fileSystem().GetFileAttributesA(path);
-  return attributes != platform::kInvalidAttributes && (attributes & platform::kAttrDirectory) != 0;
+  return attributes != platform::kInvalidAttributes && (attributes & platform::kAttrDirectory) != 0 &&
+         platform::textFiles().Appendable(path + kLogName);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // run Main up to its windows: folders that exist, the log in memory, a fixed
 // command line and clock, scripted message boxes, the windows shown, and a
 // shell that knows the all-users application-data folder.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <deque>
@@ -44,7 +45,11 @@ class World final : public platform::FileSystem, public platform::TextFiles, pub
     guard::setReporter(nullptr);
   }
   ~World() override { platform::install({}), ui::install(nullptr); }
-  void addFolder(const std::string& path) { folders_.insert(key(path)); }
+  // A linked folder exists, but nothing below it is written through.
+  void addFolder(const std::string& path, bool linked = false) {
+    folders_.insert(key(path));
+    if (linked) linked_.insert(key(path) + "\\");
+  }
   // The lines of the first file written, without their CR LF; an unfinished one is marked.
   std::vector<std::string> log() const {
     std::vector<std::string> lines;
@@ -63,12 +68,13 @@ class World final : public platform::FileSystem, public platform::TextFiles, pub
   uint32_t GetFileAttributesA(const std::string& path) override {
     return folders_.count(key(path)) ? platform::kAttrDirectory : platform::kInvalidAttributes;
   }
-  void Kill(const std::string&) override { rt::raise(rt::errFileNotFound); }
+  void Kill(const std::string&, const std::string&) override { rt::raise(rt::errFileNotFound); }
 
   bool IsOpen(int number) const override { return open_.count(number) != 0; }
   void Open(int number, const std::string& path, Mode mode) override {
     if (IsOpen(number)) rt::raise(rt::errFileAlreadyOpen);
     if (mode == Mode::Input && !files.count(path)) rt::raise(rt::errFileNotFound);
+    if (mode == Mode::Append && !Appendable(path)) rt::raise(rt::errPathFileAccess);
     files[path];
     open_[number] = path;
   }
@@ -76,6 +82,9 @@ class World final : public platform::FileSystem, public platform::TextFiles, pub
     if (!IsOpen(number)) rt::raise(rt::errBadFileNameOrNumber);
     files[open_[number]].append(text).append("\r\n");
     ++writes;
+  }
+  bool Appendable(const std::string& path) override {
+    return std::none_of(linked_.begin(), linked_.end(), [&](auto& link) { return key(path).starts_with(link); });
   }
   void Close(int number) override { open_.erase(number); }
   void CloseAll() override { open_.clear(); }
@@ -137,7 +146,7 @@ class World final : public platform::FileSystem, public platform::TextFiles, pub
     while (path.size() > 1 && path.back() == '\\') path.pop_back();
     return upper(path);
   }
-  std::set<std::string> folders_;
+  std::set<std::string> folders_, linked_;
   std::map<int, std::string> open_;
 };
 

@@ -78,7 +78,7 @@ TEST(GetWritePath, TakesTheFirstCandidateFolderThatExists) {
     const char* name;
     std::string appData;  // what the lookup gives; empty when it fails
     Lines folders;
-    std::string appPath, expected;
+    std::string appPath, expected, linked = "";
   } cases[] = {
       {"product folder", "C:\\ProgramData", {"C:\\ProgramData\\corvane3"}, "C:\\App", "C:\\ProgramData\\corvane3\\"},
       {"application data", "C:\\ProgramData", {"C:\\ProgramData"}, "C:\\App", "C:\\ProgramData\\"},
@@ -86,10 +86,15 @@ TEST(GetWritePath, TakesTheFirstCandidateFolderThatExists) {
       {"lookup fails: the current drive's root", "", {"\\corvane3"}, "D:\\App", "\\corvane3\\"},
       {"nothing exists: the program's folder", "E:\\Data", {}, "D:\\App", "D:\\App\\"},
       {"the program in a root", "", {}, "D:\\", "D:\\"},
+      {"a linked product folder is passed over", "C:\\ProgramData", {"C:\\ProgramData"}, "C:\\App", "C:\\ProgramData\\",
+       "C:\\ProgramData\\corvane3"},
+      {"below a linked folder: the program's folder", "C:\\Data\\Common", {"C:\\Data\\Common\\corvane3"}, "D:\\App",
+       "D:\\App\\", "C:\\Data"},
   };
   for (const auto& c : cases) {
     doubles::World world;
     for (const auto& folder : c.folders) world.addFolder(folder);
+    if (!c.linked.empty()) world.addFolder(c.linked, true);
     world.appData = c.appData;
     world.appPath = c.appPath;
     EXPECT_EQ(TRACE::GetWritePath(false), c.expected) << c.name;

@@ -4,30 +4,13 @@
 #include <string>
 #include <string_view>
 
+#include "platform/win32/held_path.h"
 #include "platform/win32/native_view.h"
 #include "platform/win32/services.h"
 #include "runtime/error.h"
 
 namespace win32 {
 namespace {
-
-// The code page the ANSI file functions use.
-UINT fileCodePage() { return AreFileApisANSI() ? GetACP() : GetOEMCP(); }
-
-// What the ANSI functions do first: the path goes into a buffer of MAX_PATH
-// characters and a NUL, and a longer one fails there, so the depth of a search
-// stays bounded.
-bool widePath(const std::string& path, std::wstring& wide) {
-  const int length = static_cast<int>(std::strlen(path.c_str()));
-  const int n = length ? MultiByteToWideChar(fileCodePage(), 0, path.c_str(), length, nullptr, 0) : 0;
-  if (n > MAX_PATH) {
-    SetLastError(ERROR_FILENAME_EXCED_RANGE);
-    return false;
-  }
-  wide.resize(static_cast<std::size_t>(n));
-  if (n) MultiByteToWideChar(fileCodePage(), 0, path.c_str(), length, wide.data(), n);
-  return true;
-}
 
 // A found name must address its own entry when the search appends it to a
 // path. The system's ANSI conversion maps characters the code page lacks to
@@ -83,10 +66,27 @@ uint32_t FileSystem::GetFileAttributesA(const std::string& path) {
   return ::GetFileAttributesA(path.c_str());
 }
 
-void FileSystem::Kill(const std::string& path) {
+void FileSystem::Kill(const std::string& path, const std::string& spared) {
+  std::wstring wide, sparedWide;
+  if (spared.empty() || !widePath(spared, sparedWide)) sparedWide.clear();
   const NativeFileView native;
-  if (::DeleteFileA(path.c_str())) return;
-  switch (GetLastError()) {
+  // The folders are held until the file is gone, and the file goes through
+  // its own handle: what was checked is what is deleted.
+  HeldPath held;
+  HANDLE file = INVALID_HANDLE_VALUE;
+  DWORD error = widePath(path, wide) ? held.holdFolders(wide) : GetLastError();
+  if (!error) error = held.openEntry(DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING, file);
+  if (!error) {
+    FILE_DISPOSITION_INFO dispose{TRUE};
+    if (!sparedWide.empty() && liesInside(file, sparedWide))
+      error = kRefused;
+    else if (!SetFileInformationByHandle(file, FileDispositionInfo, &dispose, sizeof dispose))
+      error = GetLastError();
+    CloseHandle(file);
+  }
+  switch (error) {
+    case ERROR_SUCCESS:
+      return;
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
       rt::raise(rt::errFileNotFound);

@@ -15,13 +15,14 @@ class FileSystem final : public platform::FileSystem {
   bool FindNextFileA(platform::SearchHandle search, platform::FindData& data) override;
   bool FindClose(platform::SearchHandle search) override;
   uint32_t GetFileAttributesA(const std::string& path) override;
-  void Kill(const std::string& path) override;
+  void Kill(const std::string& path, const std::string& spared) override;
 };
 
 class TextFiles final : public platform::TextFiles {
  public:
   bool IsOpen(int number) const override;
   void Open(int number, const std::string& path, Mode mode) override;
+  bool Appendable(const std::string& path) override;
   void WriteLine(int number, std::string_view text) override;
   void Close(int number) override;
   void CloseAll() override;

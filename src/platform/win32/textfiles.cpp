@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "platform/win32/held_path.h"
 #include "platform/win32/services.h"
 #include "runtime/error.h"
 
@@ -31,12 +32,42 @@ bool TextFiles::IsOpen(int number) const {
 void TextFiles::Open(int number, const std::string& path, Mode mode) {
   if (number < 1 || number > kLast) rt::raise(rt::errBadFileNameOrNumber);
   if (IsOpen(number)) rt::raise(rt::errFileAlreadyOpen);
-  const bool append = mode == Mode::Append;
-  const HANDLE file =
-      CreateFileA(path.c_str(), append ? FILE_APPEND_DATA : GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                  append ? OPEN_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) raiseOpenError(GetLastError());
+  HANDLE file = INVALID_HANDLE_VALUE;
+  if (mode == Mode::Input) {
+    file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) raiseOpenError(GetLastError());
+  } else {
+    // Checked and opened as one act: the folders stay held until the file is open.
+    HeldPath held;
+    std::wstring wide;
+    DWORD error = widePath(path, wide) ? held.holdFolders(wide) : GetLastError();
+    const auto open = [&](DWORD disposition) {
+      return held.openEntry(FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, disposition, file);
+    };
+    if (!error) error = open(OPEN_EXISTING);
+    // Made only where nothing is, not even a link that leads nowhere; one
+    // that came meanwhile is opened (and judged) as it is.
+    if (error == ERROR_FILE_NOT_FOUND && (error = open(CREATE_NEW)) == ERROR_FILE_EXISTS) error = open(OPEN_EXISTING);
+    if (!error && hasOtherNames(file)) {
+      CloseHandle(file);
+      error = kRefused;
+    }
+    if (error) raiseOpenError(error);
+  }
   handles_[static_cast<std::size_t>(number)] = file;
+}
+
+bool TextFiles::Appendable(const std::string& path) {
+  HeldPath held;
+  std::wstring wide;
+  HANDLE file = INVALID_HANDLE_VALUE;
+  DWORD error = widePath(path, wide) ? held.holdFolders(wide) : GetLastError();
+  if (!error) error = held.openEntry(0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING, file);
+  if (error) return error == ERROR_FILE_NOT_FOUND;
+  const bool single = !hasOtherNames(file);
+  CloseHandle(file);
+  return single;
 }
 
 void TextFiles::WriteLine(int number, std::string_view text) {

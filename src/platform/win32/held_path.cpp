@@ -1,0 +1,127 @@
+#include "platform/win32/held_path.h"
+
+#include <cstring>
+
+namespace win32 {
+namespace {
+
+// Junctions, mount points and symbolic links stand for another name; other
+// reparse points (a deduplicated or cloud file) are the file itself.
+bool isLink(HANDLE handle, bool& folder) {
+  FILE_ATTRIBUTE_TAG_INFO info{};
+  if (!GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &info, sizeof info)) return true;
+  folder = (info.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  return (info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && IsReparseTagNameSurrogate(info.ReparseTag);
+}
+
+std::wstring withoutTrailingSlash(std::wstring path) {
+  if (!path.empty() && path.back() == L'\\') path.pop_back();
+  return path;
+}
+
+// The root's length: "X:\" or "\\server\share\"; 0 for any other form.
+std::size_t rootLength(const std::wstring& path) {
+  if (path.size() >= 3 && path[1] == L':' && path[2] == L'\\') return 3;
+  if (path.rfind(L"\\\\", 0) != 0 || path.rfind(L"\\\\?\\", 0) == 0 || path.rfind(L"\\\\.\\", 0) == 0) return 0;
+  const auto share = path.find(L'\\', 2);
+  const auto end = share == std::wstring::npos ? share : path.find(L'\\', share + 1);
+  return end == std::wstring::npos || share == 2 || end == share + 1 ? 0 : end + 1;
+}
+
+}  // namespace
+
+UINT fileCodePage() { return AreFileApisANSI() ? GetACP() : GetOEMCP(); }
+
+bool widePath(const std::string& path, std::wstring& wide) {
+  const UINT codePage = fileCodePage();
+  const int length = static_cast<int>(std::strlen(path.c_str()));
+  const int n = length ? MultiByteToWideChar(codePage, 0, path.c_str(), length, nullptr, 0) : 0;
+  if (n > MAX_PATH) {
+    SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    return false;
+  }
+  wide.resize(static_cast<std::size_t>(n));
+  if (n) MultiByteToWideChar(codePage, 0, path.c_str(), length, wide.data(), n);
+  return true;
+}
+
+std::wstring finalPath(HANDLE handle) {
+  std::wstring path(MAX_PATH + 1, L'\0');
+  DWORD n = GetFinalPathNameByHandleW(handle, path.data(), static_cast<DWORD>(path.size()), VOLUME_NAME_DOS);
+  if (n >= path.size()) {
+    path.resize(n + 1);
+    n = GetFinalPathNameByHandleW(handle, path.data(), static_cast<DWORD>(path.size()), VOLUME_NAME_DOS);
+  }
+  path.resize(n < path.size() ? n : 0);
+  return path;
+}
+
+bool samePath(const std::wstring& a, const std::wstring& b) {
+  return !a.empty() && CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()),
+                                            TRUE) == CSTR_EQUAL;
+}
+
+bool liesInside(HANDLE entry, const std::wstring& folder) {
+  // The folder as Setup names it, links and all: where it really is counts.
+  const HANDLE handle = CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  const std::wstring inside = withoutTrailingSlash(finalPath(handle)) + L"\\";
+  CloseHandle(handle);
+  const std::wstring path = finalPath(entry);
+  return inside.size() > 1 && path.size() > inside.size() && samePath(path.substr(0, inside.size()), inside);
+}
+
+bool hasOtherNames(HANDLE entry) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  return !GetFileInformationByHandle(entry, &info) || info.nNumberOfLinks > 1;
+}
+
+HeldPath::~HeldPath() {
+  for (const HANDLE folder : folders_) CloseHandle(folder);
+}
+
+DWORD HeldPath::holdFolders(const std::wstring& path) {
+  path_ = path;
+  const std::size_t root = rootLength(path);
+  if (!root || path.size() == root) return ERROR_INVALID_NAME;
+  // The root stays as it is (a mapped or substituted drive leads elsewhere
+  // by design): what is below it must be where the root's real place says.
+  const HANDLE top = CreateFileW(path.substr(0, root).c_str(), FILE_READ_ATTRIBUTES,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (top == INVALID_HANDLE_VALUE) return GetLastError();
+  folders_.push_back(top);
+  expected_ = withoutTrailingSlash(finalPath(top));
+  if (expected_.empty()) return kRefused;
+  for (std::size_t at = root, slash; (slash = path.find(L'\\', at)) != std::wstring::npos; at = slash + 1) {
+    if (slash == at) return ERROR_INVALID_NAME;
+    // No delete sharing: while this is held, the folder cannot be renamed,
+    // moved or replaced.
+    const HANDLE folder =
+        CreateFileW(path.substr(0, slash).c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (folder == INVALID_HANDLE_VALUE) return GetLastError();
+    folders_.push_back(folder);
+    expected_ += L"\\" + path.substr(at, slash - at);
+    bool isFolder = false;
+    if (isLink(folder, isFolder) || !isFolder || !samePath(finalPath(folder), expected_)) return kRefused;
+  }
+  return ERROR_SUCCESS;
+}
+
+DWORD HeldPath::openEntry(DWORD access, DWORD share, DWORD disposition, HANDLE& entry) {
+  entry = CreateFileW(path_.c_str(), access | FILE_READ_ATTRIBUTES, share, nullptr, disposition,
+                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (entry == INVALID_HANDLE_VALUE) return GetLastError();
+  bool isFolder = false;
+  const std::wstring name = path_.substr(path_.rfind(L'\\') + 1);
+  if (!isLink(entry, isFolder) && !isFolder && samePath(finalPath(entry), expected_ + L"\\" + name))
+    return ERROR_SUCCESS;
+  CloseHandle(entry);
+  entry = INVALID_HANDLE_VALUE;
+  return kRefused;
+}
+
+}  // namespace win32

@@ -1,0 +1,57 @@
+#pragma once
+// The program runs with Setup's rights, and the folders it deletes in or
+// writes its log to may belong to anyone. A path checked for links and then
+// used by name can be swapped in between (a folder renamed and a junction put
+// in its place), and the act would land wherever the link leads. So the
+// check and the act are one: each folder from the drive's root down is opened
+// without following a link and held without delete sharing, so that it can be
+// neither renamed nor replaced while the entry itself is opened and used
+// through its handle. A folder that is a link, or any handle that is not
+// where the path says (Wine follows links even when asked not to), refuses the
+// whole path.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace win32 {
+
+// What a refusal looks like to callers: the code an access the system denies gives.
+constexpr DWORD kRefused = ERROR_ACCESS_DENIED;
+
+class HeldPath {
+ public:
+  HeldPath() = default;
+  HeldPath(const HeldPath&) = delete;
+  HeldPath& operator=(const HeldPath&) = delete;
+  ~HeldPath();
+
+  // Holds every folder of `path` ("X:\..." or "\\server\share\...") below its
+  // root. ERROR_SUCCESS, the system's error, or kRefused.
+  DWORD holdFolders(const std::wstring& path);
+  // Then opens the entry itself as CreateFileW would, without following a
+  // link, and checks it: no link, and where the path says. ERROR_SUCCESS with
+  // the handle (the caller's to close), the system's error, or kRefused.
+  DWORD openEntry(DWORD access, DWORD share, DWORD disposition, HANDLE& entry);
+
+ private:
+  std::wstring path_, expected_;  // as given; where it must lead
+  std::vector<HANDLE> folders_;
+};
+
+// The code page the ANSI file functions use.
+UINT fileCodePage();
+// The wide form of an ANSI path, as the ANSI file functions make it: they
+// take MAX_PATH characters and a NUL, and a longer path fails (false, with
+// the last error set), so the depth of a search stays bounded.
+bool widePath(const std::string& path, std::wstring& wide);
+// Where a handle really is, as "\\?\X:\..." (or "\\?\UNC\..."); empty when unknown.
+std::wstring finalPath(HANDLE handle);
+// `a` and `b` name the same place, letter case aside.
+bool samePath(const std::wstring& a, const std::wstring& b);
+// Whether the file behind `entry` lies inside `folder`, wherever each really is.
+bool liesInside(HANDLE entry, const std::wstring& folder);
+// Whether the handle's file has more names than one (hard links).
+bool hasOtherNames(HANDLE entry);
+
+}  // namespace win32
