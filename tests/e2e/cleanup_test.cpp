@@ -132,7 +132,7 @@ TEST(Automatic, DeletesOnlyWhatItCanReach) {
 // real System32 found.
 TEST(Automatic, SeesTheSystemFoldersAsTheyAre) {
   const Lines planted = {R"(C:\windows\system32\corvane.ini)", R"(C:\windows\syswow64\corvane.mdb)"};
-  fs::remove_all(L"C:\\corvane-e2e");  // what the interactive test leaves on C:
+  host("rm -rf " + shellQuote(unixPath(R"(C:\corvane-e2e)")));  // what the interactive test leaves on C:
   cleanup({planted, {}, ""}, R"(CLEANUP,"C:\App\")",
           {"Parameter:CLEANUP iLoop:0", "CLEANUP parameter provided", R"(Parameter:"C:\App\" iLoop:1)",
            R"(Skip parameter provided:|C:\App\|)", "int_pos:2", R"(gstr_drive:C:\)"});
@@ -155,11 +155,27 @@ TEST(Automatic, NoEndsAtOnceAndTheLogGoesToTheProductFolderWhenThereIsOne) {
   EXPECT_TRUE(exists(R"(T:\Old\corvane.ini)"));
   EXPECT_FALSE(exists(box.folder() + "\\corvanefilecleanup.log")) << "nothing beside the program";
 
-  const std::string product = appDataFolder() + "\\corvane3";
+  // Anyone may plant a product folder that is a link, and a library beside the program (which Wine, told to by
+  // the scripts, looks for there first, as Windows does): the link is passed over, the library never loaded.
+  const std::string product = appDataFolder() + "\\corvane3", elsewhere = unixPath(R"(U:\Elsewhere\)"),
+                    planted = box.folder() + "\\shfolder.dll", ran = box.folder() + "\\planted-ran";
+  host("rm -rf " + shellQuote(elsewhere) + " && mkdir " + shellQuote(elsewhere) + " && ln -s " + shellQuote(elsewhere) +
+       " " + shellQuote(hostPath(widen(product))));
+  ASSERT_TRUE(CopyFileW(dosPath(CORVANE_REPORT_SERVER).c_str(), widen(planted).c_str(), FALSE));
+  DeleteFileW(widen(ran).c_str());
+  SetEnvironmentVariableA("CORVANE_PLANTED_MARK", ran.c_str());
+  decline();
+  SetEnvironmentVariableA("CORVANE_PLANTED_MARK", nullptr);
+  DeleteFileW(widen(planted).c_str());
+  host("rm " + shellQuote(hostPath(widen(product))));
+  EXPECT_FALSE(DeleteFileW(widen(ran).c_str())) << "the planted library ran";
+  EXPECT_FALSE(exists(R"(U:\Elsewhere\corvanefilecleanup.log)")) << "the log went through the link";
+  EXPECT_EQ(box.log(), declined + declined + declined);
+
   ASSERT_TRUE(fs::create_directory(product));
   decline();
   EXPECT_EQ(box.log(Sandbox::logPath(product)), declined);
-  EXPECT_EQ(box.log(), declined + declined) << "the application-data folder's log is left alone";
+  EXPECT_EQ(box.log(), declined + declined + declined) << "the application-data folder's log is left alone";
 }
 
 // Killed at no chosen moment while deleting: every line whole, what the log

@@ -11,31 +11,46 @@
 namespace e2e {
 namespace {
 
+using namespace std::string_literals;
+
 // Three leftovers in the order the search lists them (a folder's own before
-// its subfolder's, .ini before .mdb); the fault meets the middle one. One more is spared.
+// its subfolder's, .ini before .mdb); the fault meets the middle one. The
+// installation's files are spared.
 const std::string kFirst = R"(T:\Old\corvane.ini)", kMiddle = R"(T:\Old\Held\corvane.ini)",
-                  kLast = R"(T:\Old\corvane.mdb)", kSpared = R"(T:\App\corvane.ini)";
+                  kLast = R"(T:\Old\corvane.mdb)", kSpared = R"(T:\App\corvane.ini)", kDatabase = R"(T:\App\corvane.mdb)";
 
 enum class Step { Ignore, Retry, RetryOnceFree, Abort };
+enum class Fault { Held, ReadOnly, LinkToTheDatabase };  // held: open in another program without sharing
 
 struct Case {
   const char* name;
-  bool held;                  // open in another program without sharing; read-only otherwise
+  Fault fault;
   std::vector<Step> answers;  // one per report, in order
   Lines reports;              // what each report says: number, description, procedure and line
   DWORD exitCode;             // not 0: the run ends before the last deletion
   const char* reportObjectAnswer = nullptr;  // a registered report object answers instead of the dialog
+  // Under the first report, T:\Old is moved aside and a link to this folder, which holds a corvane.mdb, put there.
+  const char* swapTo = nullptr;
 };
 void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
+const std::string kRefused = "75 Path/File access error frmstatus.DeleteFiles@103";
 const Case kCases[] = {
-    {"HeldOpenAndIgnored", true, {Step::Ignore}, {"70 Permission denied frmstatus.DeleteFiles@103"}, 0},
-    {"HeldOpenRetriedUntilLetGo", true, {Step::Retry, Step::RetryOnceFree},
+    {"HeldOpenAndIgnored", Fault::Held, {Step::Ignore}, {"70 Permission denied frmstatus.DeleteFiles@103"}, 0},
+    {"HeldOpenRetriedUntilLetGo", Fault::Held, {Step::Retry, Step::RetryOnceFree},
      {"70 Permission denied frmstatus.DeleteFiles@103", "70 Permission denied frmstatus.DeleteFiles@103"}, 0},
-    {"ReadOnlyAbortedTwice", false, {Step::Abort, Step::Abort},
-     {"75 Path/File access error frmstatus.DeleteFiles@103", "75 Path/File access error frmstatus.Form_Activate@123"}, 75},
-    {"ReportObjectAnswersIgnoreAsText", false, {}, {}, 0, "5"},
+    {"ReadOnlyAbortedTwice", Fault::ReadOnly, {Step::Abort, Step::Abort},
+     {kRefused, "75 Path/File access error frmstatus.Form_Activate@123"}, 75},
+    {"ReportObjectAnswersIgnoreAsText", Fault::ReadOnly, {}, {}, 0, "5"},
+    // Links are never followed, and never deleted through: the user may have swapped a folder for one meanwhile.
+    {"ALinkToTheInstallationsDatabaseIsRefused", Fault::LinkToTheDatabase, {Step::Ignore}, {kRefused}, 0},
+    {"AFolderSwappedForALinkIntoTheInstallation", Fault::ReadOnly, {Step::Ignore, Step::Ignore}, {kRefused, kRefused}, 0,
+     nullptr, R"(T:\App)"},
+    {"AFolderSwappedForALinkOffTheDrive", Fault::ReadOnly, {Step::Ignore, Step::Ignore}, {kRefused, kRefused}, 0, nullptr,
+     R"(U:\Away)"},
 };
+
+std::string unixPath(const std::string& windowsPath) { return shellQuote(hostPath(widen(windowsPath))); }
 
 // Registers report_server.dll as the report object for as long as it lives.
 struct ReportObject {
@@ -60,9 +75,13 @@ class DeleteFaults : public testing::TestWithParam<Case> {};
 TEST_P(DeleteFaults, AreReportedAndAnsweredAsTheUserChooses) {
   const Case& c = GetParam();
   Sandbox box;
-  for (const auto& f : {kFirst, kMiddle, kLast, kSpared}) plant(f);
-  if (!c.held) host("chmod a-w " + shellQuote(hostPath(widen(kMiddle))));
-  HANDLE held = c.held ? CreateFileW(widen(kMiddle).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)
+  // The installation's database only where a link leads to it: the report object's record lists what was found.
+  const bool database = c.fault == Fault::LinkToTheDatabase || c.swapTo;
+  for (const auto& f : {kFirst, kMiddle, kLast, kSpared, database ? kDatabase : kSpared, R"(U:\Away\corvane.mdb)"s}) plant(f);
+  if (c.fault == Fault::ReadOnly) host("chmod a-w " + unixPath(kMiddle));
+  if (c.fault == Fault::LinkToTheDatabase) host("ln -sf " + unixPath(kDatabase) + " " + unixPath(kMiddle));
+  const bool isHeld = c.fault == Fault::Held;
+  HANDLE held = isHeld ? CreateFileW(widen(kMiddle).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)
                        : INVALID_HANDLE_VALUE;
   const std::string record = box.folder() + "\\record.txt";
   std::optional<ReportObject> object;
@@ -80,21 +99,31 @@ TEST_P(DeleteFaults, AreReportedAndAnsweredAsTheUserChooses) {
                              report->field(L"Module Name:") + L"." + report->field(L"Procedure Name:") + L"@" +
                              report->field(L"Line Number:")));
     EXPECT_EQ(report->title, L"CorvaneFileCleanup - Error");
-    if (reports.back().ends_with("DeleteFiles@103")) {  // the variables, at the deletion of the second entry
+    if (reports.size() == 1 && reports.back().ends_with("DeleteFiles@103")) {  // the variables, at the second entry
       EXPECT_NE(report->texts.back().find(L"\ti\tInteger\t1\r\n"), std::wstring::npos) << narrow(report->texts.back());
     }
     EXPECT_FALSE(IsWindowEnabled(waitStatusWindow(app, kStep))) << "the status window takes input under its report";
     if (step == Step::RetryOnceFree) CloseHandle(std::exchange(held, INVALID_HANDLE_VALUE));
+    if (c.swapTo && reports.size() == 1)
+      host("cd " + unixPath(R"(T:\)") + " && mv Old Old.aside && ln -s " + unixPath(c.swapTo) + " Old");
     ASSERT_TRUE(answer(report->hwnd, step == Step::Ignore ? IDIGNORE : step == Step::Abort ? IDABORT : IDRETRY));
     EXPECT_TRUE(step != Step::Retry || exists(kMiddle));
   }
   EXPECT_EQ(app.waitExit(kStep), std::optional<DWORD>(c.exitCode));
-  const bool freed = held == INVALID_HANDLE_VALUE && c.held;
+  const bool freed = held == INVALID_HANDLE_VALUE && isHeld;
   if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
   EXPECT_EQ(reports, c.reports);
-  EXPECT_EQ((std::vector<bool>{exists(kFirst), exists(kMiddle), exists(kLast), exists(kSpared)}),
-            (std::vector<bool>{false, !freed, c.exitCode != 0, true})) << "on the drive: first, middle, last, spared";
-  Lines log = cleanupTrace(kAppMainLines, {kFirst, kMiddle, kLast}, freed ? std::set<std::string>{} : std::set{kMiddle});
+  if (c.swapTo) {
+    EXPECT_TRUE(exists(c.swapTo + R"(\corvane.mdb)"s)) << "deleted through the link";
+    host("cd " + unixPath(R"(T:\)") + " && rm Old && mv Old.aside Old");
+  }
+  EXPECT_EQ((std::vector<bool>{exists(kFirst), exists(kMiddle), exists(kLast), exists(kSpared), exists(kDatabase)}),
+            (std::vector<bool>{false, !freed, c.exitCode != 0 || c.swapTo, true, database}))
+      << "on the drive: first, middle, last, spared, the installation's database";
+  std::set<std::string> failed{kMiddle};
+  if (freed) failed.clear();
+  if (c.swapTo) failed.insert(kLast);
+  Lines log = cleanupTrace(kAppMainLines, {kFirst, kMiddle, kLast}, failed);
   if (c.exitCode) log.resize(log.size() - 2);  // it ended before the last deletion
   EXPECT_EQ(box.log(), log);
 

@@ -117,6 +117,13 @@ class Factory final : public IClassFactory {
 
 }  // namespace
 
+// Planted beside the program under another library's name, it leaves a mark when loaded.
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+  if (reason == DLL_PROCESS_ATTACH && !env(L"CORVANE_PLANTED_MARK").empty())
+    CloseHandle(CreateFileW(env(L"CORVANE_PLANTED_MARK").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  return TRUE;
+}
+
 extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
   *out = nullptr;
   return clsid == kClsid ? factory.QueryInterface(iid, out) : CLASS_E_CLASSNOTAVAILABLE;

@@ -1,11 +1,13 @@
 // What a whole run does not show: the command line cut on every shape, the
 // special folders through the real loader and shell in both of their ways,
-// and every COM function the program binds at run time, called once.
+// every COM function the program binds at run time, called once, and where
+// deleting and appending refuse beyond links.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include "platform/win32/com.h"
 #include "platform/win32/services.h"
+#include "runtime/error.h"
 #include "sysfolders/csystemfolders.h"
 
 namespace {
@@ -98,6 +100,40 @@ TEST(Com, EveryLateBoundFunctionAnswers) {
   EXPECT_EQ(com::VariantClear(&list), S_OK);
   EXPECT_EQ(list.vt, VT_EMPTY);
   com::SysFreeString(text.bstrVal);
+}
+
+// The spared folder's real place decides, however its path is spelt; a log
+// file with a second name would be written wherever that name is.
+TEST(FileSystem, SparesTheFolderWhereverItIsAndAppendsOnlyToAFileOfOneName) {
+  char temp[MAX_PATH] = {};
+  ASSERT_TRUE(GetTempPathA(MAX_PATH, temp));
+  const std::string root = std::string(temp) + "corvane-adapters", app = root + "\\App", file = app + "\\corvane.mdb";
+  CreateDirectoryA(root.c_str(), nullptr);
+  CreateDirectoryA(app.c_str(), nullptr);
+  const auto plant = [&] { CloseHandle(CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr)); };
+  win32::FileSystem files;
+  const auto kill = [&](const std::string& spared) {
+    try {
+      files.Kill(file, spared);
+    } catch (const rt::RuntimeError& error) {
+      return error.number;
+    }
+    return 0;
+  };
+  plant();
+  for (const auto& spared : {app, root + "\\.\\Other\\..\\app\\"}) EXPECT_EQ(kill(spared), 75) << spared;
+  EXPECT_EQ(kill(root + "\\Ap"), 0) << "a folder whose name only begins alike";
+  EXPECT_EQ(kill(""), 53);
+
+  win32::TextFiles text;
+  plant();
+  EXPECT_TRUE(text.Appendable(file) && text.Appendable(app + "\\new.log"));
+  ASSERT_TRUE(CreateHardLinkA((app + "\\second").c_str(), file.c_str(), nullptr));
+  EXPECT_FALSE(text.Appendable(file));
+  EXPECT_THROW(text.Open(1, file, platform::TextFiles::Mode::Append), rt::RuntimeError);
+  for (const auto& name : {file, app + "\\second"}) DeleteFileA(name.c_str());
+  RemoveDirectoryA(app.c_str());
+  RemoveDirectoryA(root.c_str());
 }
 
 }  // namespace
