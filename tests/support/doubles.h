@@ -106,6 +106,7 @@ class World final : public platform::FileSystem, public platform::TextFiles, pub
   void SetMousePointer(int) override {}
 
   void Show(ui::Form& form, bool modal) override { shown.push_back(form.Layout().name + std::string(modal ? "!" : "")); }
+  void RunHidden(ui::Form& form) override { shown.push_back(form.Layout().name + std::string(" unseen")); }
   void Refresh(ui::Form&) override {}
 
   // The loader offers "shfolder" with its folder-path query, which knows folder 35 only.
