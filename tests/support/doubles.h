@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "guard/guard.h"
+#include "guard/unattended.h"
 #include "platform/platform.h"
 #include "startup/globals.h"
 #include "ui/controls.h"
@@ -41,7 +42,7 @@ class World final : public platform::FileSystem, public platform::TextFiles, pub
     platform::install({this, this, this, this, this, this});
     ui::install(this);
     gstr_skip.clear(), gstr_drive.clear(), gi_trace_num = 0;
-    guard::setReporter(nullptr);
+    guard::setReporter(nullptr), guard::beginUnattended(nullptr);
   }
   ~World() override { platform::install({}), ui::install(nullptr); }
   void addFolder(const std::string& path) { folders_.insert(key(path)); }
