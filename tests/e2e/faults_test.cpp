@@ -25,6 +25,7 @@ struct Case {
   Lines reports;              // what each report says: number, description, procedure and line
   DWORD exitCode;             // not 0: the run ends before the last deletion
   const char* reportObjectAnswer = nullptr;  // a registered report object answers instead of the dialog
+  bool unattended = false;                   // nothing shown: the report goes to the log, the run goes on
 };
 void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
@@ -35,6 +36,8 @@ const Case kCases[] = {
     {"ReadOnlyAbortedTwice", false, {Step::Abort, Step::Abort},
      {"75 Path/File access error frmstatus.DeleteFiles@103", "75 Path/File access error frmstatus.Form_Activate@123"}, 75},
     {"ReportObjectAnswersIgnoreAsText", false, {}, {}, 0, "5"},
+    {"UnattendedHeldOpen", true, {}, {}, 70, nullptr, true},
+    {"UnattendedReadOnly", false, {}, {}, 75, nullptr, true},
 };
 
 // Registers report_server.dll as the report object for as long as it lives.
@@ -69,8 +72,8 @@ TEST_P(DeleteFaults, AreReportedAndAnsweredAsTheUserChooses) {
   if (c.reportObjectAnswer) object.emplace(record);
   SetEnvironmentVariableA("CORVANE_REPORT_ANSWER", c.reportObjectAnswer);
 
-  Process app = Process::start(box.exe(), R"(CLEANUP,"T:\App\")");
-  confirm(app);
+  Process app = Process::start(box.exe(), c.unattended ? R"(CLEANUP,"T:\App\",SILENT)" : R"(CLEANUP,"T:\App\")");
+  confirm(app, c.unattended);
   if (HasFatalFailure()) return;
   Lines reports;
   for (const Step step : c.answers) {
@@ -93,9 +96,23 @@ TEST_P(DeleteFaults, AreReportedAndAnsweredAsTheUserChooses) {
   if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
   EXPECT_EQ(reports, c.reports);
   EXPECT_EQ((std::vector<bool>{exists(kFirst), exists(kMiddle), exists(kLast), exists(kSpared)}),
-            (std::vector<bool>{false, !freed, c.exitCode != 0, true})) << "on the drive: first, middle, last, spared";
-  Lines log = cleanupTrace(kAppMainLines, {kFirst, kMiddle, kLast}, freed ? std::set<std::string>{} : std::set{kMiddle});
-  if (c.exitCode) log.resize(log.size() - 2);  // it ended before the last deletion
+            (std::vector<bool>{false, !freed, c.exitCode != 0 && !c.unattended, true}))
+      << "on the drive: first, middle, last, spared";
+  Lines main = kAppMainLines;
+  if (c.unattended) main.insert(main.begin() + 3, {"Parameter:SILENT iLoop:2", "SILENT parameter provided"});
+  Lines log = cleanupTrace(main, {kFirst, kMiddle, kLast}, freed ? std::set<std::string>{} : std::set{kMiddle});
+  // The report of the middle one's deletion as the dialog shows it, a line each, after its attempt.
+  const Lines report = !c.unattended ? Lines{} : Lines{
+      "CorvaneFileCleanup - Error", "Error Number: " + std::to_string(c.exitCode),
+      std::string("Description: ") + (c.held ? "Permission denied" : "Path/File access error"), "Build Number: 16",
+      "Module Name: frmstatus", "Procedure Name: DeleteFiles", "Line Number: 103", "Date and time: {when}",
+      "Program: " + box.folder(), "Contact: Corvane Support, support@corvane.example, Corvane", "Variables:",
+      "Parameters", "\t(none)", "Local variables", "\ti\tInteger\t1", "Module variables",
+      "\tstr_files\tString()\t(\"\", \"\", \"" + kLast + "\")", "Global variables",
+      "\tgstr_skip\tString\t\"T:\\App\\\"", "\tgstr_drive\tString\t\"T:\\\"", "\tgi_trace_num\tInteger\t256",
+      "Answer: Ignore"};
+  log.insert(log.end() - 2, report.begin(), report.end());
+  if (c.exitCode && !c.unattended) log.resize(log.size() - 2);  // it ended before the last deletion
   EXPECT_EQ(box.log(), log);
 
   if (!c.reportObjectAnswer) return;
