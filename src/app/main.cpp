@@ -5,6 +5,7 @@
 
 #include "guard/guard.h"
 #include "guard/modvbguard.h"
+#include "guard/unattended.h"
 #include "guard/win32/report.h"
 #include "platform/platform.h"
 #include "platform/win32/loader.h"
@@ -36,10 +37,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   guard::runOutermost(module1::Main);
 
   // The interactive window lives on until closing it ends the program; with
-  // no window left there is nothing to wait for.
+  // no window left there is nothing to wait for. An unattended run that comes
+  // here tells its first error.
   if (windowHost.AnyOpen()) {
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) win32::dispatch(msg);
   }
-  platform::End(0);
+  platform::End(guard::exitCode());
 }

@@ -2,6 +2,7 @@
 
 #include "cleanup/search.h"
 #include "guard/guard.h"
+#include "guard/unattended.h"
 #include "platform/platform.h"
 #include "runtime/strings.h"
 #include "startup/globals.h"
@@ -90,7 +91,7 @@ void frmstatus::Form_Activate() {
     g(122, [&] { desktop.DoEvents(); });
     g(123, [&] { DeleteFiles(); });
     g(124, [&] { desktop.SetMousePointer(0); });
-    g(125, [&] { platform::End(0); });
+    g(125, [&] { platform::End(guard::exitCode()); });
   });
 }
 

@@ -1,5 +1,6 @@
 #include "guard/guard.h"
 
+#include "guard/unattended.h"
 #include "platform/platform.h"
 #include "runtime/strings.h"
 
@@ -39,6 +40,11 @@ void runOutermost(const std::function<void()>& procedure) {
   try {
     procedure();
   } catch (const rt::RuntimeError& error) {
+    // No box where nobody could answer it: the log says it, the exit code tells the caller.
+    if (unattended()) {
+      unshownError(error.number, error.description);
+      platform::End(exitCode());
+    }
     // One the user has already seen in a report ends the program quietly.
     if (!error.reported)
       platform::desktop().MsgBox("Run-time error '" + rt::CStr(error.number) + "':\n\n" + error.description, 16,

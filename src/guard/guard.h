@@ -101,8 +101,8 @@ inline Guarded::DumpFn noParameters() {
 inline Guarded::DumpFn noLocals() { return noParameters(); }
 
 // Runs an outermost procedure (Main or an event procedure): a run-time error
-// that leaves it is shown by number and description and ends the program with
-// a non-zero exit code.
+// that leaves it is shown by number and description (in an unattended run
+// written to the log) and ends the program with a non-zero exit code.
 void runOutermost(const std::function<void()>& procedure);
 
 }  // namespace guard

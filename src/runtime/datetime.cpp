@@ -4,15 +4,16 @@
 
 namespace rt {
 
-std::string dateTimeText() {
+std::string dateTimeText(const DateTime& when) {
   auto& process = platform::process();
-  const DateTime now = process.Now();
-  std::string text = process.ShortDate(now);
-  if (now.hour != 0 || now.minute != 0 || now.second != 0) {
+  std::string text = process.ShortDate(when);
+  if (when.hour != 0 || when.minute != 0 || when.second != 0) {
     text += ' ';
-    text += process.LongTime(now);
+    text += process.LongTime(when);
   }
   return text;
 }
+
+std::string dateTimeText() { return dateTimeText(platform::process().Now()); }
 
 }  // namespace rt

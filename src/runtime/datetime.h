@@ -8,8 +8,10 @@ struct DateTime {
   bool operator==(const DateTime&) const = default;
 };
 
-// The locale's general date form of the current time: short date, a blank,
-// long time; at exactly midnight the short date stands alone.
+// The locale's general date form: short date, a blank, long time; at exactly
+// midnight the short date stands alone.
+std::string dateTimeText(const DateTime& when);
+// The same of the current time.
 std::string dateTimeText();
 
 }  // namespace rt

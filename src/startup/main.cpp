@@ -1,11 +1,14 @@
 #include "startup/main.h"
 
+#include <algorithm>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cleanup/form1.h"
 #include "cleanup/frmstatus.h"
 #include "guard/guard.h"
+#include "guard/unattended.h"
 #include "platform/platform.h"
 #include "runtime/datetime.h"
 #include "runtime/strings.h"
@@ -16,6 +19,21 @@ namespace module1 {
 
 void DumpModuleVariables() { guard::slots().GuardModuleVars = guard::marker(); }
 
+namespace {
+
+// The element is the word: blanks around it do not count, its letter case does.
+bool isWord(const std::string& element, std::string_view word) { return rt::Trim(element) == word; }
+
+// Both words: a run nobody watches, such as a silent install's.
+bool unattendedRun(const std::vector<std::string>& args) {
+  const auto given = [&](std::string_view word) {
+    return std::any_of(args.begin(), args.end(), [&](const std::string& element) { return isWord(element, word); });
+  };
+  return given("CLEANUP") && given("SILENT");
+}
+
+}  // namespace
+
 void Main() {
   std::vector<std::string> str_Args;
   rt::int16 iLoop = 0;
@@ -24,6 +42,10 @@ void Main() {
   rt::int16 int_pos = 0;
   auto& desktop = platform::desktop();
   using TRACE::writetrace;
+  // Known before the trace opens: not even a log that cannot be opened may
+  // show a report when nobody is there to answer it.
+  const bool unattended = unattendedRun(rt::Split(platform::process().CommandLine(), ','));
+  if (unattended) guard::beginUnattended(writetrace);
 
   guard::Guarded g{"module1", "Main", guard::noParameters(),
                    [&] {
@@ -39,14 +61,15 @@ void Main() {
       const auto element = [&]() -> const std::string& { return str_Args[static_cast<std::size_t>(iLoop.value())]; };
       g(104, [&] { writetrace("Parameter:" + element() + " iLoop:" + rt::CStr(iLoop)); });
       g(105, [&] {
-        if (rt::Trim(element()) == "CLEANUP") {
+        if (isWord(element(), "CLEANUP")) {
           bln_cleanup = true;
           writetrace("CLEANUP parameter provided");
         }
+        if (isWord(element(), "SILENT")) writetrace("SILENT parameter provided");
       });
       g(106, [&] {
         const std::string trimmed = rt::Trim(element());
-        if (!trimmed.empty() && trimmed != "CLEANUP") gstr_skip = element();
+        if (!trimmed.empty() && trimmed != "CLEANUP" && trimmed != "SILENT") gstr_skip = element();
       });
       g(107, [&] { gstr_skip = rt::Replace(gstr_skip, "\"", ""); });
     });
@@ -60,23 +83,29 @@ void Main() {
       }
     }
     if (bln_cleanup) {
+      // Nobody is there to answer: taken as Yes, and the next box as OK.
       g(114, [&] {
-        int_result = desktop.MsgBox("Have you previously installed Corvane on this computer?", 36,
-                                    "Corvane File Cleanup");
+        int_result = unattended ? 6
+                                : desktop.MsgBox("Have you previously installed Corvane on this computer?", 36,
+                                                 "Corvane File Cleanup");
       });
       if (int_result != 6) {
         g(115, [&] { writetrace("End:" + rt::dateTimeText()); });
         g(116, [&] { platform::End(0); });
       }
       g(117, [&] {
-        desktop.MsgBox(
-            "A file cleanup will now be performed to remove Corvane INI and MDB files that may have been left "
-            "behind after an uninstall. This will take approximately 2-10 mins. Setup will resume after "
-            "completion.",
-            64, "Corvane File Cleanup");
+        if (!unattended)
+          desktop.MsgBox(
+              "A file cleanup will now be performed to remove Corvane INI and MDB files that may have been left "
+              "behind after an uninstall. This will take approximately 2-10 mins. Setup will resume after "
+              "completion.",
+              64, "Corvane File Cleanup");
       });
       g(118, [&] { writetrace("Start Cleanup - using commandline"); });
-      g(119, [&] { ui::windows().Show(cleanup::frmstatus::instance(), true); });
+      g(119, [&] {
+        auto& status = cleanup::frmstatus::instance();
+        unattended ? ui::windows().RunHidden(status) : ui::windows().Show(status, true);
+      });
     } else {
       g(120, [&] { writetrace("No cleanup parameter supplied display main screen"); });
       g(121, [&] { ui::windows().Show(cleanup::Form1::instance(), false); });

@@ -3,7 +3,7 @@
 namespace module1 {
 
 // The entry procedure: opens the trace, reads the command line and shows the
-// window of the chosen mode.
+// window of the chosen mode (runs it unseen when nobody watches).
 void Main();
 
 // module1 has no module-level variables.

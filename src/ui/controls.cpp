@@ -12,6 +12,7 @@ WindowHost* current = nullptr;
 FileListBox& Controls::fileListBox(std::string_view) { rt::raise(rt::errObjectDoesNotSupport); }
 
 void WindowHost::Load(Form&) { rt::raise(rt::errObjectDoesNotSupport); }
+void WindowHost::RunHidden(Form&) { rt::raise(rt::errObjectDoesNotSupport); }
 
 void install(WindowHost* host) { current = host; }
 

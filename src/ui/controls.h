@@ -69,6 +69,9 @@ class WindowHost {
   virtual void Show(Form& form, bool modal) = 0;
   // Creates the window, hidden, on first use.
   virtual void Load(Form& form);
+  // Runs the window as a modal show does without ever showing it: for a run
+  // that nobody watches.
+  virtual void RunHidden(Form& form);
   // Asks for the window to be painted anew.
   virtual void Refresh(Form& form) = 0;
 };

@@ -192,7 +192,7 @@ inline std::vector<HWND> windowsOf(DWORD processId) {
 // The first window of the process that `read` makes something of, within `timeout`.
 template <class Read>
 inline auto waitFor(const Process& process, Ms timeout, Read read) -> decltype(read(HWND())) {
-  decltype(read(HWND())) view;
+  decltype(read(HWND())) view{};
   poll(process, timeout, [&]() -> HWND {
     for (HWND w : windowsOf(process.id()))
       if ((view = read(w))) return w;
@@ -424,7 +424,8 @@ inline std::string Sandbox::read(const std::string& path) {
 }
 
 inline Lines Sandbox::log(const std::string& path) const {
-  static const std::regex dated("(Starting Trace at |Start:|End:|Ending Trace at )[0-9][^ ]*( [0-9].*)?");
+  static const std::regex dated(
+      "(Starting Trace at |Start:|End:|Ending Trace at |Date and time: )[0-9][^ ]*( [0-9].*)?");
   const std::string text = read(path);
   Lines lines;
   std::size_t at = 0;
@@ -437,8 +438,14 @@ inline Lines Sandbox::log(const std::string& path) const {
   return lines;
 }
 
-// Answers the two boxes of an automatic run: Yes, then OK.
-inline void confirm(const Process& app) {
+// Answers the two boxes of an automatic run: Yes, then OK. An unattended one
+// must show no window at all, watched until it ends.
+inline void confirm(const Process& app, bool unattended = false) {
+  if (unattended) {
+    const HWND shown = waitFor(app, Ms(120000), [](HWND w) { return w; });
+    EXPECT_FALSE(shown) << "a window showed: " << narrow(text(shown));
+    return;
+  }
   auto ask = waitMessageBox(app, kTitle, kStart);
   ASSERT_TRUE(ask) << "no first box";
   EXPECT_EQ(ask->text, L"Have you previously installed Corvane on this computer?");

@@ -31,6 +31,7 @@ struct Case {
   const char* reportObjectAnswer = nullptr;  // a registered report object answers instead of the dialog
   // Under the first report, T:\Old is moved aside and a link to this folder, which holds a corvane.mdb, put there.
   const char* swapTo = nullptr;
+  bool unattended = false;  // nothing shown: the report goes to the log, the run goes on
 };
 void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
@@ -48,6 +49,8 @@ const Case kCases[] = {
      nullptr, R"(T:\App)"},
     {"AFolderSwappedForALinkOffTheDrive", Fault::ReadOnly, {Step::Ignore, Step::Ignore}, {kRefused, kRefused}, 0, nullptr,
      R"(U:\Away)"},
+    {"UnattendedHeldOpen", Fault::Held, {}, {}, 70, nullptr, nullptr, true},
+    {"UnattendedReadOnly", Fault::ReadOnly, {}, {}, 75, nullptr, nullptr, true},
 };
 
 std::string unixPath(const std::string& windowsPath) { return shellQuote(hostPath(widen(windowsPath))); }
@@ -88,8 +91,8 @@ TEST_P(DeleteFaults, AreReportedAndAnsweredAsTheUserChooses) {
   if (c.reportObjectAnswer) object.emplace(record);
   SetEnvironmentVariableA("CORVANE_REPORT_ANSWER", c.reportObjectAnswer);
 
-  Process app = Process::start(box.exe(), R"(CLEANUP,"T:\App\")");
-  confirm(app);
+  Process app = Process::start(box.exe(), c.unattended ? R"(CLEANUP,"T:\App\",SILENT)" : R"(CLEANUP,"T:\App\")");
+  confirm(app, c.unattended);
   if (HasFatalFailure()) return;
   Lines reports;
   for (const Step step : c.answers) {
@@ -118,13 +121,26 @@ TEST_P(DeleteFaults, AreReportedAndAnsweredAsTheUserChooses) {
     host("cd " + unixPath(R"(T:\)") + " && rm Old && mv Old.aside Old");
   }
   EXPECT_EQ((std::vector<bool>{exists(kFirst), exists(kMiddle), exists(kLast), exists(kSpared), exists(kDatabase)}),
-            (std::vector<bool>{false, !freed, c.exitCode != 0 || c.swapTo, true, database}))
+            (std::vector<bool>{false, !freed, (c.exitCode != 0 && !c.unattended) || c.swapTo, true, database}))
       << "on the drive: first, middle, last, spared, the installation's database";
   std::set<std::string> failed{kMiddle};
   if (freed) failed.clear();
   if (c.swapTo) failed.insert(kLast);
-  Lines log = cleanupTrace(kAppMainLines, {kFirst, kMiddle, kLast}, failed);
-  if (c.exitCode) log.resize(log.size() - 2);  // it ended before the last deletion
+  Lines main = kAppMainLines;
+  if (c.unattended) main.insert(main.begin() + 3, {"Parameter:SILENT iLoop:2", "SILENT parameter provided"});
+  Lines log = cleanupTrace(main, {kFirst, kMiddle, kLast}, failed);
+  // The report of the middle one's deletion as the dialog shows it, a line each, after its attempt.
+  const Lines report = !c.unattended ? Lines{} : Lines{
+      "CorvaneFileCleanup - Error", "Error Number: " + std::to_string(c.exitCode),
+      std::string("Description: ") + (isHeld ? "Permission denied" : "Path/File access error"), "Build Number: 16",
+      "Module Name: frmstatus", "Procedure Name: DeleteFiles", "Line Number: 103", "Date and time: {when}",
+      "Program: " + box.folder(), "Contact: Corvane Support, support@corvane.example, Corvane", "Variables:",
+      "Parameters", "\t(none)", "Local variables", "\ti\tInteger\t1", "Module variables",
+      "\tstr_files\tString()\t(\"\", \"\", \"" + kLast + "\")", "Global variables",
+      "\tgstr_skip\tString\t\"T:\\App\\\"", "\tgstr_drive\tString\t\"T:\\\"", "\tgi_trace_num\tInteger\t256",
+      "Answer: Ignore"};
+  log.insert(log.end() - 2, report.begin(), report.end());
+  if (c.exitCode && !c.unattended) log.resize(log.size() - 2);  // it ended before the last deletion
   EXPECT_EQ(box.log(), log);
 
   if (!c.reportObjectAnswer) return;

@@ -1,6 +1,7 @@
 // Fuzzes the command-line grammar and Main's trace over the doubles. Each
 // input is the argument text; a property that does not hold aborts (a finding),
 // and so does a run-time error that leaves Main.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -13,16 +14,26 @@ void require(bool holds, const char* property) {
   if (!holds) std::fprintf(stderr, "property violated: %s\n", property), std::abort();
 }
 
-// An element that is "CLEANUP" once blanks (not tabs) are trimmed off both ends.
-bool selectsAutomaticMode(std::string_view text) {
+// What the grammar makes of the text: an element is a word once blanks (not
+// tabs) are trimmed off both ends; the folder is the last other non-blank one.
+struct Parsed {
+  bool cleanup = false;
+  int silent = 0;
+  std::string skip;
+};
+Parsed parse(std::string_view text) {
+  Parsed parsed;
   for (std::size_t start = 0; !text.empty() && start <= text.size();) {
-    std::string_view element = text.substr(start, text.find(',', start) - start);
+    const std::string_view whole = text.substr(start, text.find(',', start) - start);
+    std::string_view element = whole;
     start += element.size() + 1;
     while (element.starts_with(' ')) element.remove_prefix(1);
     while (element.ends_with(' ')) element.remove_suffix(1);
-    if (element == "CLEANUP") return true;
+    parsed.cleanup |= element == "CLEANUP";
+    parsed.silent += element == "SILENT";
+    if (!element.empty() && element != "CLEANUP" && element != "SILENT") std::erase(parsed.skip = whole, '"');
   }
-  return false;
+  return parsed;
 }
 
 }  // namespace
@@ -34,22 +45,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   doubles::World world;
   world.commandLine.assign(reinterpret_cast<const char*>(data), size);
   world.answers = {7};  // No: an automatic run ends right after the parameters
-  const bool automatic = selectsAutomaticMode(world.commandLine);
+  const Parsed parsed = parse(world.commandLine);
+  const bool automatic = parsed.cleanup && !parsed.silent, unattended = parsed.cleanup && parsed.silent;
   try {
     module1::Main();
-    require(!automatic, "the interactive mode returns from Main");
+    require(!automatic, "the interactive and the unattended mode (here) return from Main");
   } catch (const doubles::ProgramEnded& end) {
     require(automatic && end.exitCode == 0, "the automatic mode ends with 0 after No");
   }
-  require(world.boxes.size() == automatic, "the automatic mode asks its first question, the interactive nothing");
-  require(world.shown == (automatic ? std::vector<std::string>{} : std::vector<std::string>{"Form1"}),
-          "the interactive mode shows Form1 modeless, the automatic one nothing after No");
-  require(gstr_skip.find('"') == std::string::npos, "gstr_skip holds no double quote");
+  require(world.boxes.size() == automatic, "the automatic mode asks its first question, the others nothing");
+  const char* window = unattended ? "frmstatus unseen" : "Form1";
+  require(world.shown.size() == !automatic && (automatic || world.shown[0] == window),
+          "the interactive mode shows Form1, the unattended one runs frmstatus unseen, the automatic one nothing");
+  require(gstr_skip == parsed.skip, "gstr_skip is the last element that is no word nor blank, without quotes");
   require(gstr_skip.starts_with(gstr_drive) && gstr_drive.empty() == (gstr_skip.find(':') == std::string::npos),
           "gstr_drive begins gstr_skip, and is set when gstr_skip has a colon");
   const auto lines = world.log();
   require(world.files.size() == 1 && int(lines.size()) == world.writes, "each trace call writes one whole line, to the log");
   for (const auto& line : lines) require(line.find_first_of("\r\n") == std::string::npos, "no CR or LF in a line");
-  require(lines.back().starts_with(automatic ? "End:" : "Ending Trace at "), "the log ends with the mode's last line");
+  require(std::count(lines.begin(), lines.end(), "SILENT parameter provided") == parsed.silent, "each SILENT traced");
+  require(lines.back().starts_with(unattended ? "Start Cleanup" : automatic ? "End:" : "Ending Trace at "),
+          "the log ends with the mode's last line");
   return 0;
 }

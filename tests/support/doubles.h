@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "guard/guard.h"
+#include "guard/unattended.h"
 #include "platform/platform.h"
 #include "startup/globals.h"
 #include "ui/controls.h"
@@ -42,7 +43,7 @@ class World final : public platform::FileSystem, public platform::TextFiles, pub
     platform::install({this, this, this, this, this, this});
     ui::install(this);
     gstr_skip.clear(), gstr_drive.clear(), gi_trace_num = 0;
-    guard::setReporter(nullptr);
+    guard::setReporter(nullptr), guard::beginUnattended(nullptr);
   }
   ~World() override { platform::install({}), ui::install(nullptr); }
   // A linked folder exists, but nothing below it is written through.
@@ -115,6 +116,7 @@ class World final : public platform::FileSystem, public platform::TextFiles, pub
   void SetMousePointer(int) override {}
 
   void Show(ui::Form& form, bool modal) override { shown.push_back(form.Layout().name + std::string(modal ? "!" : "")); }
+  void RunHidden(ui::Form& form) override { shown.push_back(form.Layout().name + std::string(" unseen")); }
   void Refresh(ui::Form&) override {}
 
   // The loader offers "shfolder" with its folder-path query, which knows folder 35 only.

@@ -4,6 +4,7 @@
 #include <string>
 #include <utility>
 
+#include "guard/report_text.h"
 #include "guard/win32/report.h"
 #include "platform/win32/com.h"
 #include "runtime/error.h"
@@ -131,7 +132,7 @@ void toVariant(const guard::DumpValue& value, VARIANT& out) {
   } else {
     const auto& object = std::get<guard::ObjectRef>(value);
     out.vt = VT_DISPATCH;
-    out.pdispVal = object.object ? new ObjectStandIn(objectTypeName(object)) : nullptr;
+    out.pdispVal = object.object ? new ObjectStandIn(guard::objectTypeName(object)) : nullptr;
   }
 }
 

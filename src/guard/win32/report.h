@@ -3,7 +3,6 @@
 // reports when there is one, and the program's own report dialog otherwise.
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "guard/component.h"
 
@@ -22,15 +21,5 @@ std::unique_ptr<guard::ReportComponent> newReportDialog();
 
 // Each report gets the registered object when there is one, else `fallback`'s component.
 guard::ComponentFactory reportComponents(std::string progId, guard::ComponentFactory fallback);
-
-// One line of the dialog's variable list. A marker list gives no rows.
-struct VariableRow {
-  std::string name, type, value;
-  bool operator==(const VariableRow&) const = default;
-};
-std::vector<VariableRow> variableRows(const guard::VariableDump& dump);
-
-// The readable name of an object's type, "Nothing" for no object.
-std::string objectTypeName(const guard::ObjectRef& object);
 
 }  // namespace win32

@@ -5,13 +5,11 @@
 
 #include <algorithm>
 #include <string>
-#include <string_view>
 #include <vector>
 
-#include "guard/guard.h"
+#include "guard/report_text.h"
 #include "guard/win32/report.h"
 #include "platform/win32/messages.h"
-#include "platform/win32/services.h"
 #include "runtime/error.h"
 
 namespace win32 {
@@ -19,57 +17,9 @@ namespace {
 
 constexpr int kVariablesId = 200;
 
-std::string quoted(const std::string& text) {
-  std::string out = "\"";
-  for (char c : text) out += c == '"' ? std::string("\"\"") : std::string(1, c);
-  return out + "\"";
-}
-
-std::string dateText(const rt::DateTime& when) {
-  Process process;
-  const std::string date = process.ShortDate(when);
-  return when.hour == 0 && when.minute == 0 && when.second == 0 ? date : date + " " + process.LongTime(when);
-}
-
-// A value as the dialog shows it: texts in quotes where `quoteTexts` is set.
-std::string valueText(const guard::DumpValue& value, bool quoteTexts) {
-  if (const auto* v = std::get_if<int16_t>(&value)) return std::to_string(*v);
-  if (const auto* v = std::get_if<int32_t>(&value)) return std::to_string(*v);
-  if (const auto* v = std::get_if<std::string>(&value)) return quoteTexts ? quoted(*v) : *v;
-  if (const auto* v = std::get_if<bool>(&value)) return *v ? "True" : "False";
-  if (const auto* v = std::get_if<rt::DateTime>(&value)) return dateText(*v);
-  if (const auto* v = std::get_if<std::vector<std::string>>(&value)) {
-    std::string out = "(";
-    for (std::size_t i = 0; i < v->size(); ++i) out += (i ? ", " : "") + quoted((*v)[i]);
-    return out + ")";
-  }
-  return objectTypeName(std::get<guard::ObjectRef>(value));
-}
-
-const char* typeOf(const guard::DumpValue& value) {
-  static const char* const names[] = {"Integer", "Long", "String", "Boolean", "Date", "String()", "Object"};
-  return names[value.index()];
-}
-
-std::string trimmed(std::string text) {
-  const auto first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return {};
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
 std::string variablesText(const guard::Slots& dumps) {
-  const std::pair<const char*, const guard::VariableDump*> sections[] = {
-      {"Parameters", &dumps.GuardParams},
-      {"Local variables", &dumps.GuardLocals},
-      {"Module variables", &dumps.GuardModuleVars},
-      {"Global variables", &dumps.GuardGlobals}};
   std::string text;
-  for (const auto& [title, dump] : sections) {
-    text += std::string(title) + "\r\n";
-    const auto rows = variableRows(*dump);
-    if (rows.empty()) text += "\t(none)\r\n";
-    for (const auto& row : rows) text += "\t" + row.name + "\t" + row.type + "\t" + row.value + "\r\n";
-  }
+  for (const auto& line : guard::variableLines(dumps)) text += line + "\r\n";
   return text;
 }
 
@@ -85,26 +35,14 @@ HFONT messageFont() {
   return font;
 }
 
-class ReportDialog final : public guard::ReportComponent {
+class ReportDialog final : public guard::KeptReport {
  public:
-  void ErrDescription(const guard::VariableDump& description) override { description_ = description; }
-  void AppPath(const std::string& path) override { appPath_ = path; }
-  void AppTitle(const std::string& title) override { appTitle_ = title; }
-  void UserData(const std::vector<std::string>& userData) override { userData_ = userData; }
-  void SetVariables(guard::VariableDump& params, guard::VariableDump& locals, guard::VariableDump& moduleVars,
-                    guard::VariableDump& globals) override {
-    dumps_ = {params, locals, moduleVars, globals};
-  }
   int32_t ReportError() override;
 
  private:
   static INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
   void build(HWND dialog);
 
-  guard::VariableDump description_;
-  std::string appPath_, appTitle_;
-  std::vector<std::string> userData_;
-  guard::Slots dumps_;
   int32_t answer_ = 0;
 };
 
@@ -136,7 +74,7 @@ void ReportDialog::build(HWND dialog) {
   constexpr int kWidth = 340, kLabelWidth = 62, kValueLeft = 76, kValueWidth = kWidth - kValueLeft - 7;
   int top = 7;
   add("STATIC",
-      "An error has stopped " + appTitle_ +
+      "An error has stopped " + report_.appTitle +
           ". Abort passes it on, Retry runs the failing step again, Ignore goes on with the next step.",
       SS_LEFT | SS_NOPREFIX, 7, top, kWidth - 14, 18, -1);
   top += 22;
@@ -145,28 +83,16 @@ void ReportDialog::build(HWND dialog) {
     add("STATIC", value, SS_LEFT | SS_NOPREFIX, kValueLeft, top, kValueWidth, 9 * lines, -1);
     top += 9 * lines + 2;
   };
-  for (std::size_t i = 0; i < description_.size(); i += 2) {
-    const auto& label = description_[i];
-    const std::string name = std::holds_alternative<std::string>(label) ? trimmed(std::get<std::string>(label))
-                                                                         : valueText(label, false);
-    const std::string value = i + 1 < description_.size() ? valueText(description_[i + 1], false) : std::string();
-    row(name, value, i == 2 ? 2 : 1);  // the description may be long
-  }
-  row("Program", appPath_, 1);
-  // The author's name comes twice in the user data; it is shown once.
-  std::string contact;
-  for (std::size_t i = 0; i < userData_.size(); ++i)
-    if (!userData_[i].empty() && std::find(userData_.begin(), userData_.begin() + static_cast<std::ptrdiff_t>(i),
-                                           userData_[i]) == userData_.begin() + static_cast<std::ptrdiff_t>(i))
-      contact += (contact.empty() ? "" : ", ") + userData_[i];
-  row("Contact", contact, 1);
+  const auto rows = guard::particulars(report_);
+  // The description, the second row, may be long.
+  for (std::size_t i = 0; i < rows.size(); ++i) row(rows[i].first, rows[i].second, i == 1 ? 2 : 1);
   top += 4;
   add("STATIC", "&Variables:", SS_LEFT, 7, top, kWidth - 14, 9, -1);
   top += 11;
-  const HWND variables = add("EDIT", variablesText(dumps_),
-                             WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOHSCROLL |
-                                 ES_AUTOVSCROLL,
-                             7, top, kWidth - 14, 100, kVariablesId);
+  const HWND variables =
+      add("EDIT", variablesText(report_.dumps),
+          WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOHSCROLL | ES_AUTOVSCROLL, 7, top,
+          kWidth - 14, 100, kVariablesId);
   const int stops[] = {8, 96, 140};  // name, type, value
   SendMessageA(variables, EM_SETTABSTOPS, 3, reinterpret_cast<LPARAM>(stops));
   top += 106;
@@ -190,7 +116,7 @@ void ReportDialog::build(HWND dialog) {
   const int left0 = std::max(0, std::min(cx - width, static_cast<int>((area.left + area.right - width) / 2)));
   const int top0 = std::max(0, std::min(cy - height, static_cast<int>((area.top + area.bottom - height) / 2)));
   SetWindowPos(dialog, nullptr, left0, top0, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
-  SetWindowTextA(dialog, (appTitle_ + " - Error").c_str());
+  SetWindowTextA(dialog, guard::reportTitle(report_).c_str());
   SetFocus(GetDlgItem(dialog, IDABORT));
 }
 
@@ -279,45 +205,6 @@ int32_t ReportDialog::ReportError() {
 }
 
 }  // namespace
-
-std::vector<VariableRow> variableRows(const guard::VariableDump& dump) {
-  std::vector<VariableRow> rows;
-  if (dump == guard::marker()) return rows;
-  for (std::size_t i = 0; i < dump.size(); i += 2) {
-    VariableRow row;
-    const auto& name = dump[i];
-    row.name = std::holds_alternative<std::string>(name) ? std::get<std::string>(name) : valueText(name, true);
-    if (i + 1 < dump.size()) {
-      row.type = typeOf(dump[i + 1]);
-      row.value = valueText(dump[i + 1], true);
-    }
-    rows.push_back(std::move(row));
-  }
-  return rows;
-}
-
-// The names the program dumps are classes, alone ("14CSystemFolders") or in
-// namespaces ("N2ui5LabelE"); any other form is shown as it stands. The
-// library's demangler would be a sixth of the executable for this.
-std::string objectTypeName(const guard::ObjectRef& object) {
-  if (!object.object) return "Nothing";
-  std::string_view rest = object.typeName;
-  const bool nested = rest.starts_with('N');
-  if (nested) rest.remove_prefix(1);
-  std::string name;
-  do {
-    std::size_t digits = 0, length = 0;
-    while (digits < rest.size() && rest[digits] >= '0' && rest[digits] <= '9' && length <= rest.size())
-      length = length * 10 + static_cast<std::size_t>(rest[digits++] - '0');
-    if (digits == 0 || length == 0 || length > rest.size() - digits) return object.typeName;
-    const std::string_view part = rest.substr(digits, length);
-    if (!name.empty()) name += "::";
-    name += part == "_GLOBAL__N_1" ? std::string_view("(anonymous namespace)") : part;
-    rest.remove_prefix(digits + length);
-  } while (nested && !rest.empty() && rest != "E");
-  if (rest != (nested ? "E" : "")) return object.typeName;
-  return name;
-}
 
 std::unique_ptr<guard::ReportComponent> newReportDialog() { return std::make_unique<ReportDialog>(); }
 

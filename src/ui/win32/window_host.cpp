@@ -194,6 +194,13 @@ bool anyWindowOpen() {
                      [](const auto& entry) { return entry.second->hwnd && IsWindowVisible(entry.second->hwnd); });
 }
 
+void startActivation(Window& w) {
+  if (!w.activatePosted) {
+    w.activatePosted = true;
+    PostMessageA(w.hwnd, kActivateMessage, 0, 0);
+  }
+}
+
 LRESULT handle(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_ACTIVATE:
@@ -204,10 +211,7 @@ LRESULT handle(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
         const HWND focus =
             w.lastFocus && IsWindow(w.lastFocus) ? w.lastFocus : GetNextDlgTabItem(w.hwnd, nullptr, FALSE);
         SetFocus(focus ? focus : w.hwnd);
-        if (!w.activatePosted) {
-          w.activatePosted = true;
-          PostMessageA(w.hwnd, kActivateMessage, 0, 0);
-        }
+        startActivation(w);
       }
       return 0;
     case kActivateMessage:
@@ -386,30 +390,34 @@ void runModal(Window& w) {
     if (IsWindow(other)) EnableWindow(other, TRUE);
 }
 
+Window& loaded(ui::Form& form) {
+  auto& slot = windows[&form];
+  if (!slot) slot = std::make_unique<Window>(form);
+  if (!slot->hwnd) create(*slot);
+  return *slot;
+}
+
 }  // namespace
 
 WindowHost::WindowHost() { setBeforeLook(Deferred::applyAll); }
 
 void WindowHost::Show(ui::Form& form, bool modal) {
-  auto& slot = windows[&form];
-  if (!slot) slot = std::make_unique<Window>(form);
-  Window& w = *slot;
-  if (!w.hwnd) create(w);
+  Window& w = loaded(form);
   ShowWindow(w.hwnd, SW_SHOWNORMAL);
   UpdateWindow(w.hwnd);
   SetForegroundWindow(w.hwnd);
   // Shown without the activation message (another program in front): start the procedure anyway.
-  if (!w.activatePosted) {
-    w.activatePosted = true;
-    PostMessageA(w.hwnd, kActivateMessage, 0, 0);
-  }
+  startActivation(w);
   if (modal) runModal(w);
 }
 
-void WindowHost::Load(ui::Form& form) {
-  auto& slot = windows[&form];
-  if (!slot) slot = std::make_unique<Window>(form);
-  if (!slot->hwnd) create(*slot);
+void WindowHost::Load(ui::Form& form) { loaded(form); }
+
+// A hidden window is never activated: its procedure is started as for one shown behind another program.
+void WindowHost::RunHidden(ui::Form& form) {
+  Window& w = loaded(form);
+  startActivation(w);
+  runModal(w);
 }
 
 void WindowHost::Refresh(ui::Form& form) {

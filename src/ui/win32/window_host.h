@@ -9,6 +9,7 @@ class WindowHost final : public ui::WindowHost {
   WindowHost();
   void Show(ui::Form& form, bool modal) override;
   void Load(ui::Form& form) override;
+  void RunHidden(ui::Form& form) override;
   void Refresh(ui::Form& form) override;
   // True while any of the program's windows is on the screen.
   bool AnyOpen() const;
