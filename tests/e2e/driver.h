@@ -482,28 +482,35 @@ inline int drive(int argc, char** argv) {
     return 2;
   }
   const auto say = [](const std::string& line) { std::printf("%s\n", line.c_str()), std::fflush(stdout); };
-  // The screen cropped to the window, so the picture shows the program alone.
-  const auto photograph = [&](HWND window) {
-    Sleep(300);  // painted
-    RECT r{};
-    GetWindowRect(window, &r);
-    const std::string size = std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top);
-    say(runHost("import -window root -crop " + size + "+" + std::to_string(r.left) + "+" + std::to_string(r.top) +
-                " " + shellQuote(argv[2])) == 0
-            ? std::string("screenshot: ") + argv[2]
-            : "screenshot failed");
-  };
   const char* args = std::getenv("CORVANE_ARGS");
   Process app = Process::start(narrow(dosPath(argv[0])), args ? args : "");
+  // The screen cropped to the window while it searches. A picture counts only
+  // when the window outlived it (a crop of a window gone is of the empty
+  // screen) and it holds more than one colour.
+  const std::string png = mode == "auto" ? shellQuote(argv[2]) : "";
+  const auto photograph = [&](HWND window) -> std::string {
+    RECT r{};
+    if (!GetWindowRect(window, &r) || r.right <= r.left || r.bottom <= r.top) return "the status window was gone";
+    if (runHost("import -window root -crop " + std::to_string(r.right - r.left) + "x" +
+                std::to_string(r.bottom - r.top) + "+" + std::to_string(r.left) + "+" + std::to_string(r.top) +
+                " +repage " + png))
+      return "import failed";
+    if (!IsWindow(window) || !app.running()) return "the status window was gone before the picture was taken";
+    return runHost("[ \"$(convert " + png + " -format %k info:)\" -gt 1 ]") ? "the picture holds a single colour" : "";
+  };
   if (mode == "auto") {
     for (int button : {IDYES, IDOK})
       if (auto box = waitMessageBox(app, kTitle, kStart); box && answer(box->hwnd, button))
         say("answered: " + narrow(box->text));
-    bool photographed = false;
+    std::string failed = "the status window was gone before it could be photographed";
+    int searching = 0;
     if (HWND status = waitStatusWindow(app, kStart))
       watchStatus(app, status, Ms(600000), [&](const StatusView& view) {
-        if (!view.items.empty() && !std::exchange(photographed, true)) photograph(status);
+        // A few folders into the search: painted, and surely there for a while.
+        if (!failed.empty() && !view.folder.empty() && ++searching >= 3) failed = photograph(status);
       });
+    say(failed.empty() ? std::string("screenshot: ") + argv[2] : "no screenshot: " + failed);
+    if (!failed.empty()) runHost("rm -f " + png);
   }
   for (HWND w : windowsOf(app.id()))  // an error's box ends the run: shown, then answered
     if (auto box = readMessageBox(w); box && mode != "none" && box->buttons == std::vector<int>{IDOK})
