@@ -490,13 +490,13 @@ inline int drive(int argc, char** argv) {
   const std::string png = mode == "auto" ? shellQuote(argv[2]) : "";
   const auto photograph = [&](HWND window) -> std::string {
     RECT r{};
-    if (!GetWindowRect(window, &r) || r.right <= r.left || r.bottom <= r.top) return "the status window was gone";
-    if (runHost("import -window root -crop " + std::to_string(r.right - r.left) + "x" +
+    GetWindowRect(window, &r);
+    const int status =
+        runHost("import -window root -crop " + std::to_string(r.right - r.left) + "x" +
                 std::to_string(r.bottom - r.top) + "+" + std::to_string(r.left) + "+" + std::to_string(r.top) +
-                " +repage " + png))
-      return "import failed";
+                " +repage " + png + " && [ \"$(convert " + png + " -format %k info:)\" -gt 1 ]");
     if (!IsWindow(window) || !app.running()) return "the status window was gone before the picture was taken";
-    return runHost("[ \"$(convert " + png + " -format %k info:)\" -gt 1 ]") ? "the picture holds a single colour" : "";
+    return status ? "the picture holds a single colour, or import failed" : "";
   };
   if (mode == "auto") {
     for (int button : {IDYES, IDOK})
