@@ -41,6 +41,8 @@ class Process {
  public:
   // The command line is `"exe"`, then a blank and `tail` exactly as given (none when it is empty).
   static Process start(const std::string& exe, const std::string& tail);
+  // The program showing a window of this title, however it was started (nothing after `timeout`).
+  static Process showing(const std::wstring& title, Ms timeout);
   Process(Process&& other) noexcept : handle_(other.handle_), id_(other.id_) { other.handle_ = nullptr; }
   Process& operator=(Process&&) = delete;
   ~Process();
@@ -154,6 +156,14 @@ inline Process Process::start(const std::string& exe, const std::string& tail) {
     return Process(nullptr, 0);
   CloseHandle(info.hThread);
   return Process(info.hProcess, info.dwProcessId);
+}
+
+inline Process Process::showing(const std::wstring& title, Ms timeout) {
+  DWORD id = 0;
+  for (const auto deadline = Clock::now() + timeout; !id; Sleep(10))
+    if (!GetWindowThreadProcessId(FindWindowW(nullptr, title.c_str()), &id) && Clock::now() >= deadline) break;
+  return Process(
+      id ? OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE, FALSE, id) : nullptr, id);
 }
 
 inline Process::~Process() {
