@@ -41,6 +41,8 @@ class Process {
  public:
   // The command line is `"exe"`, then a blank and `tail` exactly as given (none when it is empty).
   static Process start(const std::string& exe, const std::string& tail);
+  // The program showing a window of this title, however it was started (nothing after `timeout`).
+  static Process showing(const std::wstring& title, Ms timeout);
   Process(Process&& other) noexcept : handle_(other.handle_), id_(other.id_) { other.handle_ = nullptr; }
   Process& operator=(Process&&) = delete;
   ~Process();
@@ -154,6 +156,14 @@ inline Process Process::start(const std::string& exe, const std::string& tail) {
     return Process(nullptr, 0);
   CloseHandle(info.hThread);
   return Process(info.hProcess, info.dwProcessId);
+}
+
+inline Process Process::showing(const std::wstring& title, Ms timeout) {
+  DWORD id = 0;
+  for (const auto deadline = Clock::now() + timeout; !id; Sleep(10))
+    if (!GetWindowThreadProcessId(FindWindowW(nullptr, title.c_str()), &id) && Clock::now() >= deadline) break;
+  return Process(
+      id ? OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE, FALSE, id) : nullptr, id);
 }
 
 inline Process::~Process() {
@@ -489,28 +499,35 @@ inline int drive(int argc, char** argv) {
     return 2;
   }
   const auto say = [](const std::string& line) { std::printf("%s\n", line.c_str()), std::fflush(stdout); };
-  // The screen cropped to the window, so the picture shows the program alone.
-  const auto photograph = [&](HWND window) {
-    Sleep(300);  // painted
-    RECT r{};
-    GetWindowRect(window, &r);
-    const std::string size = std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top);
-    say(runHost("import -window root -crop " + size + "+" + std::to_string(r.left) + "+" + std::to_string(r.top) +
-                " " + shellQuote(argv[2])) == 0
-            ? std::string("screenshot: ") + argv[2]
-            : "screenshot failed");
-  };
   const char* args = std::getenv("CORVANE_ARGS");
   Process app = Process::start(narrow(dosPath(argv[0])), args ? args : "");
+  // The screen cropped to the window while it searches. A picture counts only
+  // when the window outlived it (a crop of a window gone is of the empty
+  // screen) and it holds more than one colour.
+  const std::string png = mode == "auto" ? shellQuote(argv[2]) : "";
+  const auto photograph = [&](HWND window) -> std::string {
+    RECT r{};
+    GetWindowRect(window, &r);
+    const int status =
+        runHost("import -window root -crop " + std::to_string(r.right - r.left) + "x" +
+                std::to_string(r.bottom - r.top) + "+" + std::to_string(r.left) + "+" + std::to_string(r.top) +
+                " +repage " + png + " && [ \"$(convert " + png + " -format %k info:)\" -gt 1 ]");
+    if (!IsWindow(window) || !app.running()) return "the status window was gone before the picture was taken";
+    return status ? "the picture holds a single colour, or import failed" : "";
+  };
   if (mode == "auto") {
     for (int button : {IDYES, IDOK})
       if (auto box = waitMessageBox(app, kTitle, kStart); box && answer(box->hwnd, button))
         say("answered: " + narrow(box->text));
-    bool photographed = false;
+    std::string failed = "the status window was gone before it could be photographed";
+    int searching = 0;
     if (HWND status = waitStatusWindow(app, kStart))
       watchStatus(app, status, Ms(600000), [&](const StatusView& view) {
-        if (!view.items.empty() && !std::exchange(photographed, true)) photograph(status);
+        // A few folders into the search: painted, and surely there for a while.
+        if (!failed.empty() && !view.folder.empty() && ++searching >= 3) failed = photograph(status);
       });
+    say(failed.empty() ? std::string("screenshot: ") + argv[2] : "no screenshot: " + failed);
+    if (!failed.empty()) runHost("rm -f " + png);
   }
   for (HWND w : windowsOf(app.id()))  // an error's box ends the run: shown, then answered
     if (auto box = readMessageBox(w); box && mode != "none" && box->buttons == std::vector<int>{IDOK})
