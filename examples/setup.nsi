@@ -40,10 +40,12 @@ Section
   ${EndIf}
 
   ; 0: the cleanup ran to its end (or the user said Corvane was never
-  ; installed here). Anything else is the number of the run-time error that
-  ; stopped it: 70 a leftover is held open by another program, 75 it cannot
-  ; be deleted, 53 it was gone. ExecWait sets the error flag instead when the
-  ; program could not be started at all.
+  ; installed here); in a silent install, every file it found was deleted.
+  ; Anything else is the number of a run-time error: 70 a leftover is held
+  ; open by another program, 75 it cannot be deleted, 53 it was gone. An
+  ; attended run stopped there (the user chose Abort); a silent one went on
+  ; with the rest and reports the first. ExecWait sets the error flag instead
+  ; when the program could not be started at all.
   ${If} ${Errors}
     StrCpy $0 "not started"
   ${EndIf}

@@ -43,8 +43,7 @@ void install(bool silent) {
 
 TEST(Installer, AttendedCallHandsTheExitCodeToTheScript) { install(false); }
 
-// The unattended call needs the program's SILENT mode.
-TEST(Installer, DISABLED_UnattendedCallHandsTheExitCodeToTheScript) { install(true); }
+TEST(Installer, UnattendedCallHandsTheExitCodeToTheScript) { install(true); }
 
 }  // namespace
 }  // namespace e2e
