@@ -14,12 +14,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The Unix side of a path on a mapped drive, names as given (UTF-8).
-std::string unixPath(std::string windowsPath) {
-  std::replace(windowsPath.begin(), windowsPath.end(), '\\', '/');
-  return hostPath(widen(windowsPath.substr(0, 3))) + "/" + windowsPath.substr(3);
-}
-
 // Asked of the Unix side: the program's ANSI calls cannot name some of these paths.
 bool onDisk(const std::string& windowsPath) { return runHost("test -f " + shellQuote(unixPath(windowsPath))) == 0; }
 
@@ -169,14 +163,14 @@ TEST(Automatic, NoEndsAtOnceAndTheLogGoesToTheProductFolderWhenThereIsOne) {
   const std::string product = appDataFolder() + "\\corvane3", elsewhere = unixPath(R"(U:\Elsewhere\)"),
                     planted = box.folder() + "\\shfolder.dll", ran = box.folder() + "\\planted-ran";
   host("rm -rf " + shellQuote(elsewhere) + " && mkdir " + shellQuote(elsewhere) + " && ln -s " + shellQuote(elsewhere) +
-       " " + shellQuote(hostPath(widen(product))));
+       " " + shellQuote(unixPath(product)));
   ASSERT_TRUE(CopyFileW(dosPath(CORVANE_REPORT_SERVER).c_str(), widen(planted).c_str(), FALSE));
   DeleteFileW(widen(ran).c_str());
   SetEnvironmentVariableA("CORVANE_PLANTED_MARK", ran.c_str());
   decline();
   SetEnvironmentVariableA("CORVANE_PLANTED_MARK", nullptr);
   DeleteFileW(widen(planted).c_str());
-  host("rm " + shellQuote(hostPath(widen(product))));
+  host("rm " + shellQuote(unixPath(product)));
   EXPECT_FALSE(DeleteFileW(widen(ran).c_str())) << "the planted library ran";
   EXPECT_FALSE(exists(R"(U:\Elsewhere\corvanefilecleanup.log)")) << "the log went through the link";
   EXPECT_EQ(box.log(), declined + declined + declined);

@@ -359,6 +359,13 @@ inline std::wstring dosPath(const std::string& unixPath) {
   return result;
 }
 
+// The Unix side of a path, names as given (UTF-8): only the drive is mapped,
+// as Wine cannot map some of the names the tests plant.
+inline std::string unixPath(std::string windowsPath) {
+  std::replace(windowsPath.begin(), windowsPath.end(), '\\', '/');
+  return hostPath(widen(windowsPath.substr(0, 3))) + "/" + windowsPath.substr(3);
+}
+
 inline std::string shellQuote(std::string_view text) {
   std::string out = "'";
   for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);

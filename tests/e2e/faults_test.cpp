@@ -53,7 +53,7 @@ const Case kCases[] = {
     {"UnattendedReadOnly", Fault::ReadOnly, {}, {}, 75, nullptr, nullptr, true},
 };
 
-std::string unixPath(const std::string& windowsPath) { return shellQuote(hostPath(widen(windowsPath))); }
+std::string onHost(const std::string& windowsPath) { return shellQuote(unixPath(windowsPath)); }
 
 // Registers report_server.dll as the report object for as long as it lives.
 struct ReportObject {
@@ -81,8 +81,8 @@ TEST_P(DeleteFaults, AreReportedAndAnsweredAsTheUserChooses) {
   // The installation's database only where a link leads to it: the report object's record lists what was found.
   const bool database = c.fault == Fault::LinkToTheDatabase || c.swapTo;
   for (const auto& f : {kFirst, kMiddle, kLast, kSpared, database ? kDatabase : kSpared, R"(U:\Away\corvane.mdb)"s}) plant(f);
-  if (c.fault == Fault::ReadOnly) host("chmod a-w " + unixPath(kMiddle));
-  if (c.fault == Fault::LinkToTheDatabase) host("ln -sf " + unixPath(kDatabase) + " " + unixPath(kMiddle));
+  if (c.fault == Fault::ReadOnly) host("chmod a-w " + onHost(kMiddle));
+  if (c.fault == Fault::LinkToTheDatabase) host("ln -sf " + onHost(kDatabase) + " " + onHost(kMiddle));
   const bool isHeld = c.fault == Fault::Held;
   HANDLE held = isHeld ? CreateFileW(widen(kMiddle).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)
                        : INVALID_HANDLE_VALUE;
@@ -108,7 +108,7 @@ TEST_P(DeleteFaults, AreReportedAndAnsweredAsTheUserChooses) {
     EXPECT_FALSE(IsWindowEnabled(waitStatusWindow(app, kStep))) << "the status window takes input under its report";
     if (step == Step::RetryOnceFree) CloseHandle(std::exchange(held, INVALID_HANDLE_VALUE));
     if (c.swapTo && reports.size() == 1)
-      host("cd " + unixPath(R"(T:\)") + " && mv Old Old.aside && ln -s " + unixPath(c.swapTo) + " Old");
+      host("cd " + onHost(R"(T:\)") + " && mv Old Old.aside && ln -s " + onHost(c.swapTo) + " Old");
     ASSERT_TRUE(answer(report->hwnd, step == Step::Ignore ? IDIGNORE : step == Step::Abort ? IDABORT : IDRETRY));
     EXPECT_TRUE(step != Step::Retry || exists(kMiddle));
   }
@@ -118,7 +118,7 @@ TEST_P(DeleteFaults, AreReportedAndAnsweredAsTheUserChooses) {
   EXPECT_EQ(reports, c.reports);
   if (c.swapTo) {
     EXPECT_TRUE(exists(c.swapTo + R"(\corvane.mdb)"s)) << "deleted through the link";
-    host("cd " + unixPath(R"(T:\)") + " && rm Old && mv Old.aside Old");
+    host("cd " + onHost(R"(T:\)") + " && rm Old && mv Old.aside Old");
   }
   EXPECT_EQ((std::vector<bool>{exists(kFirst), exists(kMiddle), exists(kLast), exists(kSpared), exists(kDatabase)}),
             (std::vector<bool>{false, !freed, (c.exitCode != 0 && !c.unattended) || c.swapTo, true, database}))

@@ -15,7 +15,7 @@ namespace fs = std::filesystem;
 
 TEST(Interactive, FindListsDeleteFilesDeletesAndClosingEnds) {
   const std::string planted = R"(C:\corvane-e2e)";
-  host("rm -rf " + shellQuote(hostPath(widen(planted))));  // links and all
+  host("rm -rf " + shellQuote(unixPath(planted)));  // links and all
   Sandbox box;  // the log; T: stays empty
   const std::string first = planted + R"(\Old\corvane.ini)", held = planted + R"(\Old\Held\corvane.ini)",
                     mdb = planted + R"(\Deep\A\corvane.mdb)";
@@ -64,9 +64,9 @@ TEST(Interactive, FindListsDeleteFilesDeletesAndClosingEnds) {
   deleteFiles(IDNO);
   EXPECT_TRUE(exists(first) && exists(mdb)) << "deleted on No";
   // Since the Find, Deep has become a link to another drive's folder that holds the same names.
-  const std::string away = R"(U:\Install)", deep = shellQuote(hostPath(widen(planted + R"(\Deep)")));
+  const std::string away = R"(U:\Install)", deep = shellQuote(unixPath(planted + R"(\Deep)"));
   plant(away + R"(\A\corvane.mdb)");
-  host("mv " + deep + " " + deep + ".aside && ln -s " + shellQuote(hostPath(widen(away))) + " " + deep);
+  host("mv " + deep + " " + deep + ".aside && ln -s " + shellQuote(unixPath(away)) + " " + deep);
   deleteFiles(IDYES);
   for (const wchar_t* expected : {L"70 Permission denied Form1.Command2_Click@102", L"75 Path/File access error Form1.Command2_Click@102"}) {
     const auto report = waitReportDialog(app, kStep);

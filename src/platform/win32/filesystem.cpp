@@ -67,14 +67,14 @@ uint32_t FileSystem::GetFileAttributesA(const std::string& path) {
 }
 
 void FileSystem::Kill(const std::string& path, const std::string& spared) {
-  std::wstring wide, sparedWide;
-  if (spared.empty() || !widePath(spared, sparedWide)) sparedWide.clear();
+  std::wstring sparedWide;
+  if (!widePath(spared, sparedWide)) sparedWide.clear();
   const NativeFileView native;
   // The folders are held until the file is gone, and the file goes through
   // its own handle: what was checked is what is deleted.
   HeldPath held;
   HANDLE file = INVALID_HANDLE_VALUE;
-  DWORD error = widePath(path, wide) ? held.holdFolders(wide) : GetLastError();
+  DWORD error = held.holdFolders(path);
   if (!error) error = held.openEntry(DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING, file);
   if (!error) {
     FILE_DISPOSITION_INFO dispose{TRUE};

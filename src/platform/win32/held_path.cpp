@@ -82,8 +82,9 @@ HeldPath::~HeldPath() {
   for (const HANDLE folder : folders_) CloseHandle(folder);
 }
 
-DWORD HeldPath::holdFolders(const std::wstring& path) {
-  path_ = path;
+DWORD HeldPath::holdFolders(const std::string& ansiPath) {
+  if (!widePath(ansiPath, path_)) return GetLastError();
+  const std::wstring& path = path_;
   const std::size_t root = rootLength(path);
   if (!root || path.size() == root) return ERROR_INVALID_NAME;
   // The root stays as it is (a mapped or substituted drive leads elsewhere

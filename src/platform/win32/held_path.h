@@ -26,9 +26,9 @@ class HeldPath {
   HeldPath& operator=(const HeldPath&) = delete;
   ~HeldPath();
 
-  // Holds every folder of `path` ("X:\..." or "\\server\share\...") below its
-  // root. ERROR_SUCCESS, the system's error, or kRefused.
-  DWORD holdFolders(const std::wstring& path);
+  // Holds every folder of the ANSI `path` ("X:\..." or "\\server\share\...")
+  // below its root. ERROR_SUCCESS, the system's error, or kRefused.
+  DWORD holdFolders(const std::string& path);
   // Then opens the entry itself as CreateFileW would, without following a
   // link, and checks it: no link, and where the path says. ERROR_SUCCESS with
   // the handle (the caller's to close), the system's error, or kRefused.

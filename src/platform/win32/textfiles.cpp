@@ -40,8 +40,7 @@ void TextFiles::Open(int number, const std::string& path, Mode mode) {
   } else {
     // Checked and opened as one act: the folders stay held until the file is open.
     HeldPath held;
-    std::wstring wide;
-    DWORD error = widePath(path, wide) ? held.holdFolders(wide) : GetLastError();
+    DWORD error = held.holdFolders(path);
     const auto open = [&](DWORD disposition) {
       return held.openEntry(FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, disposition, file);
     };
@@ -60,9 +59,8 @@ void TextFiles::Open(int number, const std::string& path, Mode mode) {
 
 bool TextFiles::Appendable(const std::string& path) {
   HeldPath held;
-  std::wstring wide;
   HANDLE file = INVALID_HANDLE_VALUE;
-  DWORD error = widePath(path, wide) ? held.holdFolders(wide) : GetLastError();
+  DWORD error = held.holdFolders(path);
   if (!error) error = held.openEntry(0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING, file);
   if (error) return error == ERROR_FILE_NOT_FOUND;
   const bool single = !hasOtherNames(file);
