@@ -16,6 +16,8 @@ constexpr uint32_t kAttrReadOnly = 0x1;
 constexpr uint32_t kAttrSystem = 0x4;
 constexpr uint32_t kAttrDirectory = 0x10;
 constexpr uint32_t kAttrReparsePoint = 0x400;
+// A reparse tag with this bit stands for another name (junction, mount point, symbolic link).
+constexpr uint32_t kReparseTagNameSurrogate = 0x20000000;
 
 using SearchHandle = intptr_t;
 constexpr SearchHandle kInvalidSearchHandle = -1;
@@ -24,6 +26,7 @@ constexpr SearchHandle kInvalidSearchHandle = -1;
 // characters ended by NUL.
 struct FindData {
   uint32_t dwFileAttributes = 0;
+  uint32_t dwReserved0 = 0;  // the reparse tag, where the attributes have the reparse bit
   char cFileName[kMaxPath] = {};
 };
 
@@ -56,7 +59,8 @@ class TextFiles {
   virtual void Open(int number, const std::string& path, Mode mode) = 0;
   // Whether lines appended to `path` would land there and nowhere else: no
   // folder of it below the drive's root is a link, a junction or a mount
-  // point, and the file, if there is one, is no link and has no other name.
+  // point, and the file, if there is one, is no link, has no other name and
+  // is this account's to append to.
   virtual bool Appendable(const std::string& path) = 0;
   // Writes text + CR LF; raises 52 when the number is not open, 75 when the write fails.
   virtual void WriteLine(int number, std::string_view text) = 0;

@@ -63,7 +63,8 @@ std::string joined(const std::string& folder, const std::string& tail) {
 
 // The folder exists: its attributes carry the folder bit. A path whose
 // attributes cannot be read counts as missing, and so does one the log
-// would be written through a link in (any user may plant one there).
+// would be written through a link in (any user may plant one there), or whose
+// log this account may not append to (an elevated run's, read by a user).
 bool folderExists(const std::string& path) {
   const uint32_t attributes = platform::fileSystem().GetFileAttributesA(path);
   return attributes != platform::kInvalidAttributes && (attributes & platform::kAttrDirectory) != 0 &&

@@ -179,6 +179,15 @@ TEST(Automatic, NoEndsAtOnceAndTheLogGoesToTheProductFolderWhenThereIsOne) {
   decline();
   EXPECT_EQ(box.log(Sandbox::logPath(product)), declined);
   EXPECT_EQ(box.log(), declined + declined + declined) << "the application-data folder's log is left alone";
+
+  // A log this account may not append to (an elevated run's, to a user) counts as missing. Wine lets root append
+  // to a read-only file, not to an immutable one.
+  const std::string locked = shellQuote(unixPath(Sandbox::logPath(product)));
+  host("chattr +i " + locked);
+  decline();
+  host("chattr -i " + locked);
+  EXPECT_EQ(box.log(Sandbox::logPath(product)), declined) << "the log it may not append to";
+  EXPECT_EQ(box.log(), declined + declined + declined + declined);
 }
 
 // Killed at no chosen moment while deleting: every line whole, what the log

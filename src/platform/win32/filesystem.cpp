@@ -22,6 +22,7 @@ namespace {
 // The name is mended in the record itself: no copy for each entry.
 void copyFound(WIN32_FIND_DATAW& found, platform::FindData& data) {
   data.dwFileAttributes = found.dwFileAttributes;
+  data.dwReserved0 = found.dwReserved0;
   const std::wstring_view name = found.cFileName;
   if (name != L"." && name != L"..") {
     wchar_t* const chars = found.cFileName;
@@ -77,10 +78,9 @@ void FileSystem::Kill(const std::string& path, const std::string& spared) {
   DWORD error = held.holdFolders(path);
   if (!error) error = held.openEntry(DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING, file);
   if (!error) {
-    FILE_DISPOSITION_INFO dispose{TRUE};
     if (!sparedWide.empty() && liesInside(file, sparedWide))
       error = kRefused;
-    else if (!SetFileInformationByHandle(file, FileDispositionInfo, &dispose, sizeof dispose))
+    else if (!deleteThrough(file))
       error = GetLastError();
     CloseHandle(file);
   }

@@ -6,10 +6,20 @@ namespace win32 {
 namespace {
 
 // Junctions, mount points and symbolic links stand for another name; other
-// reparse points (a deduplicated or cloud file) are the file itself.
+// reparse points (a deduplicated or cloud file) are the file itself. FAT32
+// and exFAT cannot answer for the tag (an invalid parameter, they say) and
+// have no reparse points: there the basic information has the attributes.
+// Any other failure counts as a link.
 bool isLink(HANDLE handle, bool& folder) {
   FILE_ATTRIBUTE_TAG_INFO info{};
-  if (!GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &info, sizeof info)) return true;
+  if (!GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &info, sizeof info)) {
+    FILE_BASIC_INFO basic{};
+    if (GetLastError() != ERROR_INVALID_PARAMETER ||
+        !GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic))
+      return true;
+    folder = (basic.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    return (basic.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;  // of no kind it could tell
+  }
   folder = (info.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   return (info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && IsReparseTagNameSurrogate(info.ReparseTag);
 }
@@ -73,6 +83,11 @@ bool liesInside(HANDLE entry, const std::wstring& folder) {
   return inside.size() > 1 && path.size() > inside.size() && samePath(path.substr(0, inside.size()), inside);
 }
 
+bool deleteThrough(HANDLE entry) {
+  FILE_DISPOSITION_INFO dispose{TRUE};
+  return SetFileInformationByHandle(entry, FileDispositionInfo, &dispose, sizeof dispose) != FALSE;
+}
+
 bool hasOtherNames(HANDLE entry) {
   BY_HANDLE_FILE_INFORMATION info{};
   return !GetFileInformationByHandle(entry, &info) || info.nNumberOfLinks > 1;
@@ -98,11 +113,12 @@ DWORD HeldPath::holdFolders(const std::string& ansiPath) {
   if (expected_.empty()) return kRefused;
   for (std::size_t at = root, slash; (slash = path.find(L'\\', at)) != std::wstring::npos; at = slash + 1) {
     if (slash == at) return ERROR_INVALID_NAME;
-    // No delete sharing: while this is held, the folder cannot be renamed,
-    // moved or replaced.
-    const HANDLE folder =
-        CreateFileW(path.substr(0, slash).c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    // Held for listing and without delete sharing, no one can rename, move or
+    // replace the folder meanwhile: Windows records share modes only for opens
+    // that ask to read, write or delete (Wine not even then, hence the checks).
+    const HANDLE folder = CreateFileW(path.substr(0, slash).c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (folder == INVALID_HANDLE_VALUE) return GetLastError();
     folders_.push_back(folder);
     expected_ += L"\\" + path.substr(at, slash - at);
@@ -113,13 +129,19 @@ DWORD HeldPath::holdFolders(const std::string& ansiPath) {
 }
 
 DWORD HeldPath::openEntry(DWORD access, DWORD share, DWORD disposition, HANDLE& entry) {
-  entry = CreateFileW(path_.c_str(), access | FILE_READ_ATTRIBUTES, share, nullptr, disposition,
+  // A held folder that is empty may still become a mount point on Windows
+  // (that takes only attribute access, which no share mode stops): a file
+  // made here is checked like any other, and one refused goes again at once
+  // through its own handle, so that nothing stays where the link led.
+  const bool making = disposition == CREATE_NEW;
+  entry = CreateFileW(path_.c_str(), access | FILE_READ_ATTRIBUTES | (making ? DELETE : 0), share, nullptr, disposition,
                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (entry == INVALID_HANDLE_VALUE) return GetLastError();
   bool isFolder = false;
   const std::wstring name = path_.substr(path_.rfind(L'\\') + 1);
   if (!isLink(entry, isFolder) && !isFolder && samePath(finalPath(entry), expected_ + L"\\" + name))
     return ERROR_SUCCESS;
+  if (making) deleteThrough(entry);
   CloseHandle(entry);
   entry = INVALID_HANDLE_VALUE;
   return kRefused;

@@ -4,11 +4,13 @@
 // used by name can be swapped in between (a folder renamed and a junction put
 // in its place), and the act would land wherever the link leads. So the
 // check and the act are one: each folder from the drive's root down is opened
-// without following a link and held without delete sharing, so that it can be
-// neither renamed nor replaced while the entry itself is opened and used
-// through its handle. A folder that is a link, or any handle that is not
-// where the path says (Wine follows links even when asked not to), refuses the
-// whole path.
+// without following a link and held for listing without delete sharing, so
+// that on Windows it can be neither renamed nor replaced while the entry
+// itself is opened and used through its handle. A folder that is a link, or
+// any handle that is not where the path says, refuses the whole path: that
+// check is what holds under Wine, which follows links even when asked not to
+// and lets held folders be renamed, and on Windows it catches an empty folder
+// made a mount point, which no hold prevents.
 #include <windows.h>
 
 #include <string>
@@ -31,7 +33,8 @@ class HeldPath {
   DWORD holdFolders(const std::string& path);
   // Then opens the entry itself as CreateFileW would, without following a
   // link, and checks it: no link, and where the path says. ERROR_SUCCESS with
-  // the handle (the caller's to close), the system's error, or kRefused.
+  // the handle (the caller's to close), the system's error, or kRefused (a
+  // file CREATE_NEW made is then deleted again).
   DWORD openEntry(DWORD access, DWORD share, DWORD disposition, HANDLE& entry);
 
  private:
@@ -51,6 +54,8 @@ std::wstring finalPath(HANDLE handle);
 bool samePath(const std::wstring& a, const std::wstring& b);
 // Whether the file behind `entry` lies inside `folder`, wherever each really is.
 bool liesInside(HANDLE entry, const std::wstring& folder);
+// Deletes the file behind `entry` (opened with DELETE access) when it is closed.
+bool deleteThrough(HANDLE entry);
 // Whether the handle's file has more names than one (hard links).
 bool hasOtherNames(HANDLE entry);
 

@@ -45,9 +45,14 @@ void TextFiles::Open(int number, const std::string& path, Mode mode) {
       return held.openEntry(FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, disposition, file);
     };
     if (!error) error = open(OPEN_EXISTING);
-    // Made only where nothing is, not even a link that leads nowhere; one
-    // that came meanwhile is opened (and judged) as it is.
-    if (error == ERROR_FILE_NOT_FOUND && (error = open(CREATE_NEW)) == ERROR_FILE_EXISTS) error = open(OPEN_EXISTING);
+    // Made only where nothing is, not even a link that leads nowhere, then
+    // opened as any log is; one that came meanwhile is opened (and judged) as
+    // it is. The making handle is not kept: it has delete access, which would
+    // lock out anyone who opens the log without delete sharing.
+    if (error == ERROR_FILE_NOT_FOUND) {
+      if (!(error = open(CREATE_NEW))) CloseHandle(file);
+      if (!error || error == ERROR_FILE_EXISTS) error = open(OPEN_EXISTING);
+    }
     if (!error && hasOtherNames(file)) {
       CloseHandle(file);
       error = kRefused;
@@ -61,8 +66,13 @@ bool TextFiles::Appendable(const std::string& path) {
   HeldPath held;
   HANDLE file = INVALID_HANDLE_VALUE;
   DWORD error = held.holdFolders(path);
-  if (!error) error = held.openEntry(0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING, file);
-  if (error) return error == ERROR_FILE_NOT_FOUND;
+  // Asked with the access appending takes: a log this account may only read
+  // (an elevated run's, in the all-users folder) counts as missing too. A log
+  // that another program holds is no reason to look elsewhere: the open says so.
+  if (!error)
+    error =
+        held.openEntry(FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING, file);
+  if (error) return error == ERROR_FILE_NOT_FOUND || error == ERROR_SHARING_VIOLATION;
   const bool single = !hasOtherNames(file);
   CloseHandle(file);
   return single;
