@@ -15,12 +15,17 @@ std::string nameField(const platform::FindData& data) {
   return std::string(data.cFileName, strnlen(data.cFileName, platform::kMaxPath));
 }
 
-// Junctions and symbolic links lead to folders searched elsewhere, or off the
-// drive altogether; an entry whose attributes cannot be read still counts as
-// a folder (all bits set).
-bool isSearchableFolder(uint32_t attributes) {
+// Junctions, symbolic links and mount points lead to folders searched
+// elsewhere, or off the drive altogether, and so may any reparse folder whose
+// record names no tag (Wine gives its links none). A sync client's placeholder
+// carries a tag of another kind: it is the folder itself, and often a whole
+// synced Documents or Desktop. An entry whose attributes cannot be read still
+// counts as a folder (all bits set).
+bool isSearchableFolder(uint32_t attributes, const platform::FindData& record) {
   if (!(attributes & platform::kAttrDirectory)) return false;
-  return attributes == platform::kInvalidAttributes || !(attributes & platform::kAttrReparsePoint);
+  if (attributes == platform::kInvalidAttributes || !(attributes & platform::kAttrReparsePoint)) return true;
+  const uint32_t tag = record.dwFileAttributes & platform::kAttrReparsePoint ? record.dwReserved0 : 0;
+  return tag != 0 && !(tag & platform::kReparseTagNameSurrogate);
 }
 
 // The find record carries the same bits an attribute query by path returns,
@@ -124,7 +129,7 @@ void FINDFILESAPI(std::string& Path, const std::string& SEARCHSTR, rt::int16& Fi
               attributes = recordDecides(WFD, DirName, entryPath.size()) ? WFD.dwFileAttributes
                                                                          : fs.GetFileAttributesA(entryPath);
             });
-            if (isSearchableFolder(attributes)) {
+            if (isSearchableFolder(attributes, WFD)) {
               g(116, [&] {
                 DIRNAMES[static_cast<std::size_t>(NDIR.value())] = DirName;
                 if (recording) pobj_folders->Add(DirName);

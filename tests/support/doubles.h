@@ -62,11 +62,33 @@ class World final : public platform::FileSystem, public platform::TextFiles, pub
     return lines;
   }
 
-  // Folders only: the existence tests see them, a search finds nothing.
-  platform::SearchHandle FindFirstFileA(const std::string&, platform::FindData&) override { return -1; }
-  bool FindNextFileA(platform::SearchHandle, platform::FindData&) override { return false; }
+  // What a search finds: a file, or a folder when `attributes` say so, with its reparse tag.
+  void addEntry(const std::string& path, uint32_t attributes = 0, uint32_t tag = 0) {
+    auto& entry = entries_[key(path)];
+    entry.dwFileAttributes = attributes, entry.dwReserved0 = tag;
+    std::snprintf(entry.cFileName, sizeof entry.cFileName, "%s", path.substr(path.rfind('\\') + 1).c_str());
+  }
+  // The entries of one folder, in name order: all for "*", else the one of that name.
+  platform::SearchHandle FindFirstFileA(const std::string& pattern, platform::FindData& data) override {
+    const std::string folder = upper(pattern.substr(0, pattern.rfind('\\') + 1)), name = pattern.substr(folder.size());
+    auto& found = searches_.emplace_back();
+    for (const auto& [path, entry] : entries_)
+      if (path.starts_with(folder) && path.find('\\', folder.size()) == std::string::npos &&
+          (name == "*" || path == folder + upper(name)))
+        found.push_back(entry);
+    const auto search = platform::SearchHandle(searches_.size() - 1);
+    return FindNextFileA(search, data) ? search : platform::kInvalidSearchHandle;
+  }
+  bool FindNextFileA(platform::SearchHandle search, platform::FindData& data) override {
+    auto& found = searches_.at(std::size_t(search));
+    if (found.empty()) return false;
+    data = found.front();
+    found.pop_front();
+    return true;
+  }
   bool FindClose(platform::SearchHandle) override { return true; }
   uint32_t GetFileAttributesA(const std::string& path) override {
+    if (const auto entry = entries_.find(key(path)); entry != entries_.end()) return entry->second.dwFileAttributes;
     return folders_.count(key(path)) ? platform::kAttrDirectory : platform::kInvalidAttributes;
   }
   void Kill(const std::string&, const std::string&) override { rt::raise(rt::errFileNotFound); }
@@ -149,6 +171,8 @@ class World final : public platform::FileSystem, public platform::TextFiles, pub
     return upper(path);
   }
   std::set<std::string> folders_, linked_;
+  std::map<std::string, platform::FindData> entries_;
+  std::vector<std::deque<platform::FindData>> searches_;
   std::map<int, std::string> open_;
 };
 

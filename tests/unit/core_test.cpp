@@ -1,9 +1,11 @@
 // What a whole run cannot reach cheaply: what each answer to a report does,
 // the trace log's one line per call whatever the text holds and its silence
 // when it cannot write, the choice of the log's folder when the system's
-// answers are unusual, and the date text at midnight.
+// answers are unusual, the date text at midnight, and the search where Wine
+// cannot take it (reparse tags, a folder whose search fails).
 #include <gtest/gtest.h>
 
+#include "cleanup/search.h"
 #include "runtime/datetime.h"
 #include "support/doubles.h"
 #include "trace/trace.h"
@@ -12,6 +14,8 @@ namespace {
 
 using Lines = std::vector<std::string>;
 using namespace std::string_literals;
+
+Lines operator+(Lines a, const Lines& b) { return a.insert(a.end(), b.begin(), b.end()), a; }
 
 TEST(Guarded, ActsOnTheAnswer) {
   const struct {
@@ -103,6 +107,57 @@ TEST(GetWritePath, TakesTheFirstCandidateFolderThatExists) {
     world.appData = c.appData;
     world.appPath = c.appPath;
     EXPECT_EQ(TRACE::GetWritePath(false), c.expected) << c.name;
+  }
+}
+
+// Both names searched as the cleanup searches them. A folder with a reparse
+// tag is entered only where the tag says it is no link; a folder whose first
+// search was abandoned (Abort there, Ignore above) still yields the second name.
+TEST(FINDFILESAPI, EntersPlaceholdersButNoLinksAndFindsTheSecondNameEverywhere) {
+  const Lines all = {R"(C:\F\corvane.mdb)", R"(C:\F\Sub\corvane.mdb)", R"(C:\G\corvane.mdb)"}, outside = {all[2]};
+  const struct {
+    uint32_t attributes, tag;
+    std::string failsIn;  // the folder label's caption that fails, once
+    Lines mdb;
+  } cases[] = {
+      {0x410, 0x9000701A, "", all},      // a sync client's placeholder
+      {0x410, 0xA0000003, "", outside},  // a junction
+      {0x410, 0xA000000C, "", outside},  // a symbolic link
+      {0x410, 0, "", outside},           // one of Wine's links: no tag
+      {0x10, 0, R"(C:\F\)", all},        // no link, but its search fails
+  };
+  struct Label final : ui::Label {
+    std::string text, failsIn;
+    void Caption(std::string_view caption) override {
+      caption == failsIn ? failsIn.clear(), rt::raise(rt::errPathFileAccess) : void(text = caption);
+    }
+    std::string Caption() const override { return text; }
+  };
+  for (const auto& c : cases) {
+    doubles::World world;
+    for (const auto& entry : all + Lines{R"(C:\corvane.ini)"}) world.addEntry(entry);
+    world.addEntry(R"(C:\F)", c.attributes, c.tag);
+    world.addEntry(R"(C:\F\Sub)", platform::kAttrDirectory), world.addEntry(R"(C:\G)", platform::kAttrDirectory);
+    std::deque<int32_t> answers{guard::kAbort, guard::kIgnore};
+    guard::setReporter([&](auto&, auto&) {
+      const int32_t answer = answers.front();
+      return answers.pop_front(), answer;
+    });
+    Label file, folder;
+    folder.failsIn = c.failsIn;
+    module1::FolderList folders;
+    const auto search = [&](const char* name, Lines found = {}) {
+      std::string path = "C:";
+      rt::int16 fileCount = 0;
+      rt::int32 dirCount = 0;
+      module1::FINDFILESAPI(path, name, fileCount, dirCount, &file, &folder, found, &folders);
+      return found;
+    };
+    folders.Record();
+    EXPECT_EQ(search("corvane.ini"), Lines{R"(C:\corvane.ini)"}) << c.tag;
+    folders.Replay();
+    EXPECT_EQ(search("corvane.mdb"), c.mdb) << c.tag;
+    EXPECT_EQ(answers.size(), c.failsIn.empty() ? 2u : 0u) << "reports";
   }
 }
 
