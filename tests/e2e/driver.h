@@ -30,6 +30,7 @@
 namespace e2e {
 
 using Ms = std::chrono::milliseconds;
+using Clock = std::chrono::steady_clock;
 using Lines = std::vector<std::string>;
 inline const Ms kStart{30000};  // a cold Wine may take long for the first window
 inline const Ms kStep{20000};
@@ -40,15 +41,42 @@ inline const std::wstring kTitle = L"Corvane File Cleanup";
 class Process {
  public:
   // The command line is `"exe"`, then a blank and `tail` exactly as given (none when it is empty).
-  static Process start(const std::string& exe, const std::string& tail);
+  static Process start(const std::string& exe, const std::string& tail) {
+    std::string commandLine = "\"" + exe + "\"" + (tail.empty() ? "" : " " + tail);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    // Its own folder as the working folder, as when Setup or Explorer starts it.
+    const std::string folder = exe.substr(0, exe.find_last_of('\\'));
+    if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
+                        &info))
+      return Process(nullptr, 0);
+    CloseHandle(info.hThread);
+    return Process(info.hProcess, info.dwProcessId);
+  }
   // The program showing a window of this title, however it was started (nothing after `timeout`).
-  static Process showing(const std::wstring& title, Ms timeout);
+  static Process showing(const std::wstring& title, Ms timeout) {
+    DWORD id = 0;
+    for (const auto deadline = Clock::now() + timeout; !id; Sleep(10))
+      if (!GetWindowThreadProcessId(FindWindowW(nullptr, title.c_str()), &id) && Clock::now() >= deadline) break;
+    return Process(
+        id ? OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE, FALSE, id) : nullptr, id);
+  }
   Process(Process&& other) noexcept : handle_(other.handle_), id_(other.id_) { other.handle_ = nullptr; }
   Process& operator=(Process&&) = delete;
-  ~Process();
+  ~Process() {
+    if (running()) kill(), WaitForSingleObject(handle_, 5000);
+    if (handle_) CloseHandle(handle_);
+  }
   DWORD id() const { return id_; }
   bool running() const { return handle_ && WaitForSingleObject(handle_, 0) == WAIT_TIMEOUT; }
-  std::optional<DWORD> waitExit(Ms timeout) const;  // nothing while it still runs
+  std::optional<DWORD> waitExit(Ms timeout) const {  // nothing while it still runs
+    DWORD code = 0;
+    if (!handle_ || WaitForSingleObject(handle_, DWORD(timeout.count())) != WAIT_OBJECT_0 ||
+        !GetExitCodeProcess(handle_, &code))
+      return std::nullopt;
+    return code;
+  }
   void kill() const { TerminateProcess(handle_, 9999); }
 
  private:
@@ -68,7 +96,10 @@ struct ReportView {
   HWND hwnd = nullptr;
   std::wstring title;
   std::vector<std::wstring> texts;
-  std::wstring field(std::wstring_view label) const;  // the text after `label`
+  std::wstring field(std::wstring_view label) const {  // the text after `label`
+    const auto at = std::find(texts.begin(), texts.end(), label);
+    return at != texts.end() && at + 1 != texts.end() ? *(at + 1) : std::wstring();
+  }
 };
 
 struct StatusView {
@@ -77,7 +108,11 @@ struct StatusView {
   bool operator==(const StatusView&) const = default;
 };
 
-inline std::string appDataFolder();
+inline std::string appDataFolder() {
+  char path[MAX_PATH] = {};
+  SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path);
+  return path;
+}
 
 // An empty test drive T:, and no log nor product folder left from earlier runs.
 class Sandbox {
@@ -85,10 +120,23 @@ class Sandbox {
   Sandbox();
   const std::string& exe() const { return exe_; }
   const std::string& folder() const { return folder_; }
-  static std::string logPath(const std::string& folder = appDataFolder());
+  static std::string logPath(const std::string& folder = appDataFolder()) { return folder + "\\corvanefilecleanup.log"; }
   static std::string read(const std::string& path);
   // The log split at CR LF, dates as "{when}"; every line checked to be whole.
-  Lines log(const std::string& path = logPath()) const;
+  Lines log(const std::string& path = logPath()) const {
+    static const std::regex dated(
+        "(Starting Trace at |Start:|End:|Ending Trace at |Date and time: )[0-9][^ ]*( [0-9].*)?");
+    const std::string text = read(path);
+    Lines lines;
+    std::size_t at = 0;
+    for (auto end = text.find("\r\n"); end != std::string::npos; end = text.find("\r\n", at = end + 2)) {
+      const std::string line = text.substr(at, end - at);
+      EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos) << line;
+      lines.push_back(std::regex_match(line, dated) ? std::regex_replace(line, dated, "$1{when}") : line);
+    }
+    EXPECT_EQ(at, text.size()) << "an unfinished last line";
+    return lines;
+  }
 
  private:
   std::string exe_, folder_;
@@ -102,7 +150,6 @@ inline const Lines kAppMainLines = {"Parameter:CLEANUP iLoop:0",    "CLEANUP par
 namespace detail {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
 inline bool isClass(HWND window, const wchar_t* name) {
   wchar_t found[64] = {};
@@ -142,41 +189,6 @@ inline std::string narrow(std::wstring_view text) {
   out.resize(size_t(
       WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), out.data(), int(out.size()), nullptr, nullptr)));
   return out;
-}
-
-inline Process Process::start(const std::string& exe, const std::string& tail) {
-  std::string commandLine = "\"" + exe + "\"" + (tail.empty() ? "" : " " + tail);
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION info{};
-  // Its own folder as the working folder, as when Setup or Explorer starts it.
-  const std::string folder = exe.substr(0, exe.find_last_of('\\'));
-  if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
-                      &info))
-    return Process(nullptr, 0);
-  CloseHandle(info.hThread);
-  return Process(info.hProcess, info.dwProcessId);
-}
-
-inline Process Process::showing(const std::wstring& title, Ms timeout) {
-  DWORD id = 0;
-  for (const auto deadline = Clock::now() + timeout; !id; Sleep(10))
-    if (!GetWindowThreadProcessId(FindWindowW(nullptr, title.c_str()), &id) && Clock::now() >= deadline) break;
-  return Process(
-      id ? OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE, FALSE, id) : nullptr, id);
-}
-
-inline Process::~Process() {
-  if (running()) kill(), WaitForSingleObject(handle_, 5000);
-  if (handle_) CloseHandle(handle_);
-}
-
-inline std::optional<DWORD> Process::waitExit(Ms timeout) const {
-  DWORD code = 0;
-  if (!handle_ || WaitForSingleObject(handle_, DWORD(timeout.count())) != WAIT_OBJECT_0 ||
-      !GetExitCodeProcess(handle_, &code))
-    return std::nullopt;
-  return code;
 }
 
 // Asks `find` every few milliseconds: what it found, or nullptr once the process ended or `timeout` passed.
@@ -219,9 +231,7 @@ inline std::wstring text(HWND window) {
   return buffer;
 }
 
-inline HWND control(HWND window, const ui::FormLayout& layout, const char* name) {
-  return GetDlgItem(window, layout.controlId(name));
-}
+inline HWND control(HWND w, const ui::FormLayout& f, const char* name) { return GetDlgItem(w, f.controlId(name)); }
 
 // The window of the layout (no message box of the same caption).
 inline HWND waitForm(const Process& process, const ui::FormLayout& layout, Ms timeout = kStart) {
@@ -262,11 +272,6 @@ inline std::optional<MessageBoxView> waitMessageBox(const Process& process, std:
   });
 }
 
-inline std::wstring ReportView::field(std::wstring_view label) const {
-  const auto at = std::find(texts.begin(), texts.end(), label);
-  return at != texts.end() && at + 1 != texts.end() ? *(at + 1) : std::wstring();
-}
-
 inline std::optional<ReportView> waitReportDialog(const Process& process, Ms timeout) {
   return waitFor(process, timeout, [](HWND dialog) -> std::optional<ReportView> {
     if (!isClass(dialog, L"#32770") || !isClass(GetDlgItem(dialog, IDIGNORE), L"Button")) return std::nullopt;
@@ -301,8 +306,6 @@ inline bool pressNow(HWND window, int buttonId, Ms timeout) {
   return send(window, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED), LPARAM(GetDlgItem(window, buttonId)), timeout)
       .has_value();
 }
-
-inline bool closeWindow(HWND window) { return PostMessageW(window, WM_CLOSE, 0, 0); }
 
 // The items of a list box in another process; nothing when it stopped answering.
 inline std::optional<std::vector<std::wstring>> listItems(HWND listBox, Ms perMessage = Ms(2000)) {
@@ -407,21 +410,13 @@ inline int host(const std::string& command) {
   return status;
 }
 
-inline bool exists(const std::string& windowsPath) {
-  return GetFileAttributesW(widen(windowsPath).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
+inline bool exists(const std::string& p) { return GetFileAttributesW(widen(p).c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 // A file with a line of text, and its folders.
 inline void plant(const std::string& windowsPath) {
   const fs::path path(widen(windowsPath));
   fs::create_directories(path.parent_path());
   std::ofstream(path) << "left behind\r\n";
-}
-
-inline std::string appDataFolder() {
-  char path[MAX_PATH] = {};
-  SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path);
-  return path;
 }
 
 inline Sandbox::Sandbox() : exe_(narrow(dosPath(CORVANE_EXE))), folder_(exe_.substr(0, exe_.rfind('\\'))) {
@@ -432,27 +427,10 @@ inline Sandbox::Sandbox() : exe_(narrow(dosPath(CORVANE_EXE))), folder_(exe_.sub
   fs::remove_all(appDataFolder() + "\\corvane3", ignored);
 }
 
-inline std::string Sandbox::logPath(const std::string& folder) { return folder + "\\corvanefilecleanup.log"; }
-
 inline std::string Sandbox::read(const std::string& path) {
   std::stringstream content;
   content << std::ifstream(widen(path).c_str(), std::ios::binary).rdbuf();
   return content.str();
-}
-
-inline Lines Sandbox::log(const std::string& path) const {
-  static const std::regex dated(
-      "(Starting Trace at |Start:|End:|Ending Trace at |Date and time: )[0-9][^ ]*( [0-9].*)?");
-  const std::string text = read(path);
-  Lines lines;
-  std::size_t at = 0;
-  for (auto end = text.find("\r\n"); end != std::string::npos; end = text.find("\r\n", at = end + 2)) {
-    const std::string line = text.substr(at, end - at);
-    EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos) << line;
-    lines.push_back(std::regex_match(line, dated) ? std::regex_replace(line, dated, "$1{when}") : line);
-  }
-  EXPECT_EQ(at, text.size()) << "an unfinished last line";
-  return lines;
 }
 
 // Answers the two boxes of an automatic run: Yes, then OK. An unattended one

@@ -90,7 +90,7 @@ TEST(Interactive, FindListsDeleteFilesDeletesAndClosingEnds) {
   // A second Find adds to the list, which kept its entries.
   EXPECT_EQ(find(), (std::vector<std::wstring>{widen(first), widen(held), widen(mdb), widen(held), widen(mdb)}));
   EXPECT_EQ(text(count), L"5");
-  ASSERT_TRUE(closeWindow(main));
+  ASSERT_TRUE(PostMessageW(main, WM_CLOSE, 0, 0));
   EXPECT_EQ(app.waitExit(kStep), std::optional<DWORD>(0));
   EXPECT_EQ(box.log(), (Lines{"Starting Trace at {when}", "Start:{when}", "Skip parameter provided:||",
                               "No cleanup parameter supplied display main screen",
