@@ -92,6 +92,8 @@ struct MessageBoxView {
 };
 
 // The program's own report dialog: its statics and edits in window order.
+inline std::string narrow(std::wstring_view text);
+
 struct ReportView {
   HWND hwnd = nullptr;
   std::wstring title;
@@ -99,6 +101,10 @@ struct ReportView {
   std::wstring field(std::wstring_view label) const {  // the text after `label`
     const auto at = std::find(texts.begin(), texts.end(), label);
     return at != texts.end() && at + 1 != texts.end() ? *(at + 1) : std::wstring();
+  }
+  std::string summary() const {  // "75 Path/File access error frmstatus.DeleteFiles@103"
+    return narrow(field(L"Error Number:") + L" " + field(L"Description:") + L" " + field(L"Module Name:") + L"." +
+                  field(L"Procedure Name:") + L"@" + field(L"Line Number:"));
   }
 };
 
@@ -344,23 +350,17 @@ inline std::vector<StatusView> watchStatus(const Process& process, HWND status, 
 }
 
 // The Unix side (Wine only): paths both ways, and a shell script's exit status (-1 on timeout).
-inline std::string hostPath(const std::wstring& windowsPath) {
-  static const auto toUnix = reinterpret_cast<char*(CDECL*)(LPCWSTR)>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-  char* name = toUnix ? toUnix(windowsPath.c_str()) : nullptr;
-  const std::string result = name ? name : "";
+template <class To, class From>
+inline std::basic_string<To> wineName(const char* conversion, const From* path) {
+  const auto convert = reinterpret_cast<To*(CDECL*)(const From*)>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), conversion)));
+  To* name = convert ? convert(path) : nullptr;
+  const std::basic_string<To> result = name ? name : std::basic_string<To>();
   HeapFree(GetProcessHeap(), 0, name);
   return result;
 }
-
-inline std::wstring dosPath(const std::string& unixPath) {
-  static const auto toDos = reinterpret_cast<WCHAR*(CDECL*)(LPCSTR)>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_dos_file_name")));
-  WCHAR* name = toDos ? toDos(unixPath.c_str()) : nullptr;
-  const std::wstring result = name ? name : L"";
-  HeapFree(GetProcessHeap(), 0, name);
-  return result;
-}
+inline std::string hostPath(const std::wstring& path) { return wineName<char>("wine_get_unix_file_name", path.c_str()); }
+inline std::wstring dosPath(const std::string& path) { return wineName<wchar_t>("wine_get_dos_file_name", path.c_str()); }
 
 // The Unix side of a path, names as given (UTF-8): only the drive is mapped,
 // as Wine cannot map some of the names the tests plant.

@@ -98,9 +98,7 @@ TEST_P(DeleteFaults, AreReportedAndAnsweredAsTheUserChooses) {
   for (const Step step : c.answers) {
     const auto report = waitReportDialog(app, kStep);
     ASSERT_TRUE(report) << "no report " << reports.size() + 1;
-    reports.push_back(narrow(report->field(L"Error Number:") + L" " + report->field(L"Description:") + L" " +
-                             report->field(L"Module Name:") + L"." + report->field(L"Procedure Name:") + L"@" +
-                             report->field(L"Line Number:")));
+    reports.push_back(report->summary());
     EXPECT_EQ(report->title, L"CorvaneFileCleanup - Error");
     if (reports.size() == 1 && reports.back().ends_with("DeleteFiles@103")) {  // the variables, at the second entry
       EXPECT_NE(report->texts.back().find(L"\ti\tInteger\t1\r\n"), std::wstring::npos) << narrow(report->texts.back());
