@@ -58,7 +58,7 @@ std::size_t shape(std::string& root, long long& found) {
   win32::Desktop desktop;
   platform::install({&files, nullptr, nullptr, &desktop});
   Unseen label;
-  module1::FolderList list;
+  module1::FolderList list{"corvane.ini", "corvane.mdb"};
   bool first = true;
   for (const char* name : {"corvane.ini", "corvane.mdb"}) {
     std::vector<std::string> paths(2);
