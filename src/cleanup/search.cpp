@@ -133,6 +133,12 @@ void FINDFILESAPI(std::string& Path, const std::string& SEARCHSTR, rt::int16& Fi
         g(109, [&] { DIRNAMES.resize(static_cast<std::size_t>(NDIR.value()) + 1); });
         g(110, [&] { CONT = pobj_folders->Next(DirName) ? -1 : 0; });
       }
+      // Thousands of folders go by here between two looks at the queue: a
+      // program that reads the window a message at a time (a screen reader, a
+      // UI test) is answered at each folder, so that it can still read whole
+      // what the window showed before this search, as it could while this
+      // search read the disk.
+      desktop.AnswerWaiting();
     } else {
       // Subfolder scan: every entry, kept when it is a folder and no link;
       // recording, the entries named as the list's names are kept too.
