@@ -47,8 +47,9 @@ void Form1::Command1_Click() {
                    DumpModuleVariables};
   // Each search gets a fresh start folder and fresh counters: it completes
   // the folder and counts into them, and neither is read afterwards. The
-  // second name's search visits the folders the first one found.
-  module1::FolderList folders;
+  // second name's search takes the folders and its matches from the first
+  // one's enumerations.
+  module1::FolderList folders{"corvane.ini", "corvane.mdb"};
   const auto find = [&](const char* name, bool first) {
     std::string path = "C:\\";
     rt::int16 FileCount = 0;

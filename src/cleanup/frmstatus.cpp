@@ -47,8 +47,8 @@ void frmstatus::Form_Activate() {
   rt::int16 i;
   rt::int16 FileCount;
   rt::int32 DirCount;
-  // The second name's search visits the folders the first one found.
-  module1::FolderList folders;
+  // The second name's search takes the folders and its matches from the first one's enumerations.
+  module1::FolderList folders{"corvane.ini", "corvane.mdb"};
   auto& desktop = platform::desktop();
   guard::Guarded g{"frmstatus", "Form_Activate", guard::noParameters(), [&] { return guard::dump("i", i); },
                    DumpModuleVariables};

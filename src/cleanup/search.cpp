@@ -51,6 +51,32 @@ bool recordDecides(const platform::FindData& record, const std::string& name, st
   return !(record.dwFileAttributes & (platform::kAttrReparsePoint | platform::kAttrSystem));
 }
 
+// A path this long may be refused by the ANSI functions, depending on the code page.
+constexpr std::size_t kLongPath = platform::kMaxPath - 8;
+
+// The system matches these names without regard to case; for a name of
+// ASCII characters, ASCII letters are all there is to fold, and a byte of
+// another character never equals one.
+bool sameName(std::string_view entry, std::string_view name) {
+  if (entry.size() != name.size()) return false;
+  for (std::size_t k = 0; k < name.size(); ++k) {
+    const char a = entry[k], b = name[k];
+    const char lower = static_cast<char>(b | 0x20);
+    if (a != b && !(lower >= 'a' && lower <= 'z' && static_cast<char>(a | 0x20) == lower)) return false;
+  }
+  return true;
+}
+
+// A name that a scan by name matches only as itself: ASCII, no wildcard (the
+// system's own nor the older ones it still honours), nothing that path
+// parsing would cut or drop.
+bool plainName(std::string_view name) {
+  if (name.empty() || name == "." || name == ".." || name.back() == '.' || name.back() == ' ') return false;
+  for (const char c : name)
+    if (c < 0x20 || c > 0x7E || std::strchr("*?<>\"\\/:|", c)) return false;
+  return true;
+}
+
 }  // namespace
 
 void FINDFILESAPI(std::string& Path, const std::string& SEARCHSTR, rt::int16& FileCount, rt::int32& DirCount,
@@ -80,6 +106,7 @@ void FINDFILESAPI(std::string& Path, const std::string& SEARCHSTR, rt::int16& Fi
       if (list && !ended) list->Derail();
     }
   } visit{pobj_folders};
+  const bool recording = pobj_folders && pobj_folders->Recording();
 
   guard::Guarded g{"module1", "FINDFILESAPI",
                    [&] {
@@ -111,9 +138,15 @@ void FINDFILESAPI(std::string& Path, const std::string& SEARCHSTR, rt::int16& Fi
         g(109, [&] { DIRNAMES.resize(static_cast<std::size_t>(NDIR.value()) + 1); });
         g(110, [&] { CONT = pobj_folders->Next(DirName) ? -1 : 0; });
       }
+      // Thousands of folders go by here between two looks at the queue: a
+      // program that reads the window a message at a time (a screen reader, a
+      // UI test) is answered at each folder, so that it can still read whole
+      // what the window showed before this search, as it could while this
+      // search read the disk.
+      desktop.AnswerWaiting();
     } else {
-      // Subfolder scan: every entry, kept when it is a folder and no link.
-      const bool recording = pobj_folders && pobj_folders->Recording();
+      // Subfolder scan: every entry, kept when it is a folder and no link;
+      // recording, the entries named as the list's names are kept too.
       g(111, [&] { CONT = -1; });
       g(112, [&] { HSEARCH = fs.FindFirstFileA(Path + "*", WFD); });
       if (HSEARCH != platform::kInvalidSearchHandle) {
@@ -121,6 +154,7 @@ void FINDFILESAPI(std::string& Path, const std::string& SEARCHSTR, rt::int16& Fi
           g(113, [&] {
             std::string field = nameField(WFD);
             DirName = STRIPNULLS(field);
+            if (recording && pobj_folders->Keeps(DirName)) pobj_folders->AddMatch(DirName);
           });
           g(114, [&] { desktop.DoEvents(); });
           if (DirName != "." && DirName != "..") {
@@ -144,35 +178,52 @@ void FINDFILESAPI(std::string& Path, const std::string& SEARCHSTR, rt::int16& Fi
         g(121, [&] { fs.FindClose(HSEARCH); });
       }
       g(122, [&] {
-        if (recording) pobj_folders->Close(NDIR.value());
+        if (recording) pobj_folders->Close(NDIR.value(), HSEARCH != platform::kInvalidSearchHandle);
       });
     }
 
-    // Pattern scan: names only, attributes are not looked at.
-    g(123, [&] { HSEARCH = fs.FindFirstFileA(Path + SEARCHSTR, WFD); });
-    g(124, [&] { CONT = -1; });
-    if (HSEARCH != platform::kInvalidSearchHandle) {
-      do {
-        g(125, [&] {
-          std::string field = nameField(WFD);
-          FILENAME = STRIPNULLS(field);
-        });
-        if (FILENAME != "." && FILENAME != "..") {
-          g(126, [&] { ++FileCount; });
-          if (rt::InStr(FILENAME, ".") > 0) {
-            g(127, [&] { pobj_label->Caption(Path + FILENAME); });
-            g(128, [&] { pstr_files.push_back(Path + FILENAME); });
-          }
+    // Near the ANSI functions' limit a scan by name may fail where the
+    // folder's enumeration did not: there its answer decides, as always.
+    const bool nearTheLimit = Path.size() + SEARCHSTR.size() >= kLongPath;
+    if (pobj_folders && !nearTheLimit && pobj_folders->Holds(SEARCHSTR)) {
+      // The matches an enumeration of this folder met, in its order: what a
+      // scan by name finds, as a name without wildcards matches only itself.
+      g(123, [&] { CONT = pobj_folders->NextMatch(SEARCHSTR, FILENAME) ? -1 : 0; });
+      while (CONT != 0) {
+        g(124, [&] { ++FileCount; });
+        if (rt::InStr(FILENAME, ".") > 0) {
+          g(125, [&] { pobj_label->Caption(Path + FILENAME); });
+          g(126, [&] { pstr_files.push_back(Path + FILENAME); });
         }
-        g(129, [&] { CONT = fs.FindNextFileA(HSEARCH, WFD) ? -1 : 0; });
-        g(130, [&] { desktop.DoEvents(); });
-      } while (CONT != 0);
-      g(131, [&] { fs.FindClose(HSEARCH); });
+        g(127, [&] { CONT = pobj_folders->NextMatch(SEARCHSTR, FILENAME) ? -1 : 0; });
+      }
+    } else {
+      // Pattern scan: names only, attributes are not looked at.
+      g(128, [&] { HSEARCH = fs.FindFirstFileA(Path + SEARCHSTR, WFD); });
+      g(129, [&] { CONT = -1; });
+      if (HSEARCH != platform::kInvalidSearchHandle) {
+        do {
+          g(130, [&] {
+            std::string field = nameField(WFD);
+            FILENAME = STRIPNULLS(field);
+          });
+          if (FILENAME != "." && FILENAME != "..") {
+            g(131, [&] { ++FileCount; });
+            if (rt::InStr(FILENAME, ".") > 0) {
+              g(132, [&] { pobj_label->Caption(Path + FILENAME); });
+              g(133, [&] { pstr_files.push_back(Path + FILENAME); });
+            }
+          }
+          g(134, [&] { CONT = fs.FindNextFileA(HSEARCH, WFD) ? -1 : 0; });
+          g(135, [&] { desktop.DoEvents(); });
+        } while (CONT != 0);
+        g(136, [&] { fs.FindClose(HSEARCH); });
+      }
     }
 
     if (NDIR > 0) {
-      g.For(132, i, 0, [&] { return NDIR - 1; }, 134, [&] {
-        g(133, [&] {
+      g.For(137, i, 0, [&] { return NDIR - 1; }, 139, [&] {
+        g(138, [&] {
           std::string sub = Path + DIRNAMES.at(static_cast<std::size_t>(i.value())) + "\\";
           FINDFILESAPI(sub, SEARCHSTR, FileCount, DirCount, pobj_label, pobj_label2, pstr_files, pobj_folders);
         });
@@ -182,8 +233,14 @@ void FINDFILESAPI(std::string& Path, const std::string& SEARCHSTR, rt::int16& Fi
   });
 }
 
+FolderList::FolderList(std::initializer_list<std::string_view> names) {
+  for (const auto name : names)
+    if (plainName(name)) kept_.emplace_back(name);
+}
+
 void FolderList::Record() {
   names_.clear();
+  found_.clear();
   at_ = 0;
   pending_ = 1;
   added_ = 0;
@@ -193,15 +250,36 @@ void FolderList::Record() {
 
 void FolderList::Replay() {
   at_ = 0;
+  matchAt_ = matchEnd_ = 0;
+  unread_ = false;
   mode_ = whole_ && pending_ == 0 ? Mode::Replay : Mode::Off;
 }
 
+bool FolderList::Keeps(std::string_view name) const {
+  for (const auto& kept : kept_)
+    if (sameName(name, kept)) return true;
+  return false;
+}
+
 void FolderList::Add(const std::string& name) {
+  // A name the list cannot hold apart from its marks would put it out of step.
+  if (name.empty() || name.front() == '\\') whole_ = false;
   names_.append(name).push_back('\0');
   ++added_;
 }
 
-void FolderList::Close(int kept) {
+void FolderList::AddMatch(const std::string& name) {
+  if (name.empty()) whole_ = false;
+  found_.append(1, '\\').append(name).push_back('\0');
+}
+
+void FolderList::Close(int kept, bool read) {
+  matchAt_ = names_.size();
+  names_.append(found_);
+  found_.clear();
+  if (!read) names_.append("\\", 2);  // a lone mark and its NUL
+  matchEnd_ = names_.size();
+  unread_ = !read;
   names_.push_back('\0');
   // A folder searched more often than named, or searching other names than it
   // recorded, would put the list out of step.
@@ -216,9 +294,45 @@ bool FolderList::Next(std::string& name) {
     Derail();
     return false;
   }
-  name.assign(names_, at_, end - at_);
-  at_ = end + 1;
-  return !name.empty();
+  if (end != at_ && names_[at_] != '\\') {
+    name.assign(names_, at_, end - at_);
+    at_ = end + 1;
+    return true;
+  }
+  // The folder's kept entries, up to the NUL that ends the folder.
+  matchAt_ = at_;
+  matchEnd_ = at_;
+  if (end != at_) {
+    const auto close = names_.find(std::string_view("\0\0", 2), at_);
+    if (close == std::string::npos) {
+      Derail();
+      return false;
+    }
+    matchEnd_ = close + 1;
+  }
+  unread_ = matchEnd_ - matchAt_ == 2 && names_[matchAt_] == '\\';
+  at_ = matchEnd_ + 1;
+  return false;
+}
+
+bool FolderList::Holds(const std::string& SEARCHSTR) const {
+  if (mode_ == Mode::Off || unread_) return false;
+  for (const auto& kept : kept_)
+    if (sameName(SEARCHSTR, kept)) return true;
+  return false;
+}
+
+bool FolderList::NextMatch(const std::string& SEARCHSTR, std::string& name) {
+  while (matchAt_ < matchEnd_) {
+    const auto end = names_.find('\0', matchAt_);
+    const std::string_view entry(names_.data() + matchAt_ + 1, end - matchAt_ - 1);
+    matchAt_ = end + 1;
+    if (sameName(entry, SEARCHSTR)) {
+      name.assign(entry);
+      return true;
+    }
+  }
+  return false;
 }
 
 void FolderList::Derail() {

@@ -99,6 +99,9 @@ class Desktop {
   // step would cost more than the step. Nested pairs count as one.
   virtual void EnterBusyLoop() {}
   virtual void LeaveBusyLoop() {}
+  // Answers only what other programs sent and wait on: no painting, no input.
+  // Cheaper than a look at the queue, yet a round trip to the window system.
+  virtual void AnswerWaiting() {}
   // 0 default, 11 hourglass.
   virtual void SetMousePointer(int pointer) = 0;
 };

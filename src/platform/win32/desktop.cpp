@@ -63,6 +63,11 @@ void Desktop::DoEvents() {
   }
 }
 
+void Desktop::AnswerWaiting() {
+  MSG msg;
+  PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+}
+
 void Desktop::EnterBusyLoop() { ++busyLoops; }
 void Desktop::LeaveBusyLoop() {
   if (--busyLoops == 0) beforeLook();

@@ -47,7 +47,12 @@ platform::SearchHandle FileSystem::FindFirstFileA(const std::string& pattern, pl
   if (!widePath(pattern, wide)) return platform::kInvalidSearchHandle;
   WIN32_FIND_DATAW found;
   const NativeFileView native;
-  const HANDLE search = ::FindFirstFileW(wide.c_str(), &found);
+  // No one reads the short name, and large fetches take a folder in fewer
+  // calls; systems before Windows 7 know neither and get the plain call.
+  HANDLE search = ::FindFirstFileExW(wide.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr,
+                                     FIND_FIRST_EX_LARGE_FETCH);
+  if (search == INVALID_HANDLE_VALUE && GetLastError() == ERROR_INVALID_PARAMETER)
+    search = ::FindFirstFileW(wide.c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return platform::kInvalidSearchHandle;
   copyFound(found, data);
   return reinterpret_cast<platform::SearchHandle>(search);

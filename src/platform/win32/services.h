@@ -48,6 +48,7 @@ class Desktop final : public platform::Desktop {
  public:
   int MsgBox(const std::string& prompt, int flags, const std::string& title) override;
   void DoEvents() override;
+  void AnswerWaiting() override;
   void EnterBusyLoop() override;
   void LeaveBusyLoop() override;
   void SetMousePointer(int pointer) override;
