@@ -145,7 +145,7 @@ TEST(FINDFILESAPI, EntersPlaceholdersButNoLinksAndFindsTheSecondNameEverywhere) 
     });
     Label file, folder;
     folder.failsIn = c.failsIn;
-    module1::FolderList folders;
+    module1::FolderList folders{"corvane.ini", "corvane.mdb"};
     const auto search = [&](const char* name, Lines found = {}) {
       std::string path = "C:";
       rt::int16 fileCount = 0;
