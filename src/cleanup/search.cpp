@@ -316,10 +316,7 @@ bool FolderList::Next(std::string& name) {
 }
 
 bool FolderList::Holds(const std::string& SEARCHSTR) const {
-  if (mode_ == Mode::Off || unread_) return false;
-  for (const auto& kept : kept_)
-    if (sameName(SEARCHSTR, kept)) return true;
-  return false;
+  return mode_ != Mode::Off && !unread_ && Keeps(SEARCHSTR);
 }
 
 bool FolderList::NextMatch(const std::string& SEARCHSTR, std::string& name) {
