@@ -31,11 +31,15 @@ class HeldPath {
   // Holds every folder of the ANSI `path` ("X:\..." or "\\server\share\...")
   // below its root. ERROR_SUCCESS, the system's error, or kRefused.
   DWORD holdFolders(const std::string& path);
+  // The same for a path already in UTF-16 (read back from a kept files' list).
+  DWORD holdFolders(std::wstring path);
   // Then opens the entry itself as CreateFileW would, without following a
   // link, and checks it: no link, and where the path says. ERROR_SUCCESS with
   // the handle (the caller's to close), the system's error, or kRefused (a
   // file CREATE_NEW made is then deleted again).
   DWORD openEntry(DWORD access, DWORD share, DWORD disposition, HANDLE& entry);
+  // The same for an existing folder, checked alike: no link, and where the path says.
+  DWORD openFolder(DWORD access, DWORD share, HANDLE& entry);
 
  private:
   std::wstring path_, expected_;  // as given; where it must lead
