@@ -12,6 +12,8 @@
 namespace e2e {
 namespace {
 
+using namespace std::string_literals;
+
 namespace fs = std::filesystem;
 
 // Asked of the Unix side: the program's ANSI calls cannot name some of these paths.
@@ -74,6 +76,10 @@ void cleanup(Tree tree, const std::string& tail = R"(CLEANUP,"T:\App\")", const 
   EXPECT_EQ(exitCode, std::optional<DWORD>(0));
   for (const auto& f : tree.deleted) EXPECT_FALSE(onDisk(f)) << f;
   for (const auto& f : tree.kept) EXPECT_TRUE(onDisk(f)) << f;
+  // Each deleted file kept whole; nothing that stayed, the installation's files among them.
+  std::map<std::string, std::string> kept;
+  for (const auto& f : tree.deleted) kept[f] = "left behind\r\n";
+  EXPECT_EQ(keptFiles(), kept);
   Lines traced;
   for (const auto& f : tree.deleted) traced.push_back(ansi(f));
   EXPECT_EQ(box.log(), cleanupTrace(mainLines, traced));
@@ -224,6 +230,54 @@ TEST(Automatic, KilledWhileDeletingKeepsEveryLineItWrote) {
   EXPECT_EQ(Lines(both.begin(), both.begin() + first.size()), first) << "the next run appends";
   check(both, first.size());
   EXPECT_TRUE(left.empty());
+}
+
+// RESTORE,SILENT after an unattended cleanup: with and without the installation folder, the latest run only; a
+// file now at the place stays (58) until it is gone; a folder on the way swapped for a link leads nowhere (75).
+// Of the leftovers, a hard-linked one goes uncopied. An existing folder of kept files with other rights is refused.
+TEST(Restore, PutsBackWhatTheLatestRunKept) {
+  Sandbox box;
+  const std::string ini = R"(T:\Old\corvane.ini)", mdb = R"(T:\Old\Sub\corvane.mdb)", linked = R"(T:\Linked\corvane.mdb)",
+                    spared = R"(T:\App\corvane.ini)", whole = "kept\0whole\xff\r\n"s;
+  for (const auto& f : {mdb, spared, linked}) plant(f);
+  std::ofstream(widen(ini).c_str(), std::ios::binary) << whole;
+  host("ln " + shellQuote(unixPath(linked)) + " " + shellQuote(unixPath(R"(T:\Linked\other.dat)")));
+  const auto run = [&](const std::string& args) {
+    Process app = Process::start(box.exe(), args);
+    confirm(app, true);
+    return app.waitExit(Ms(60000)).value_or(9999);
+  };
+  const auto on = [](std::vector<std::string> paths) {
+    std::vector<bool> there;
+    for (const auto& p : paths) there.push_back(exists(p));
+    return there;
+  };
+  EXPECT_EQ(run(R"(CLEANUP,SILENT,"T:\App\")"), 0u);
+  EXPECT_EQ(on({ini, mdb, linked, spared}), (std::vector<bool>{false, false, false, true}));
+  EXPECT_EQ(keptFiles(), (std::map<std::string, std::string>{{ini, whole}, {mdb, "left behind\r\n"}}));
+
+  plant(ini);  // a file now at the place
+  EXPECT_EQ(run("RESTORE,SILENT"), 58u);
+  EXPECT_EQ(Sandbox::read(ini) + Sandbox::read(mdb), "left behind\r\nleft behind\r\n");
+  EXPECT_EQ(keptFiles(), (std::map<std::string, std::string>{{ini, whole}}));
+  const std::string old = shellQuote(unixPath(R"(T:\Old)")), away = shellQuote(unixPath(R"(U:\Elsewhere)"));
+  host("rm -rf " + away + " && mkdir " + away + " && mv " + old + " " + old + ".aside && ln -s " + away + " " + old);
+  EXPECT_EQ(run("RESTORE,SILENT"), 75u);
+  EXPECT_FALSE(exists(R"(U:\Elsewhere\corvane.ini)")) << "written through the link";
+  host("rm " + old + " && mv " + old + ".aside " + old + " && rm " + shellQuote(unixPath(ini)));
+
+  // A later run that keeps nothing is the latest: RESTORE alone puts nothing back, the folder's own run still does.
+  EXPECT_EQ(run(R"(CLEANUP,SILENT,"T:\")"), 0u);
+  EXPECT_EQ(run("RESTORE,SILENT"), 0u);
+  EXPECT_FALSE(exists(ini));
+  EXPECT_EQ(run(R"(RESTORE,SILENT,"t:\app")"), 0u);
+  EXPECT_EQ(Sandbox::read(ini), whole);
+  EXPECT_EQ(keptFiles(1), (std::map<std::string, std::string>{}));
+
+  // Anyone given the right to change the folder could reach what is kept: not used, nothing deleted.
+  host("chmod 777 " + shellQuote(unixPath(keepingFolder() + R"(\Removed)")));
+  EXPECT_EQ(run(R"(CLEANUP,SILENT,"T:\App\")"), 75u);
+  EXPECT_EQ(on({ini, mdb}), (std::vector<bool>{true, true}));
 }
 
 }  // namespace
