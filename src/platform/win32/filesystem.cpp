@@ -107,10 +107,11 @@ void FileSystem::Kill(const std::string& path, const std::string& spared) {
 }
 
 void FileSystem::MkDir(const std::string& path) {
+  const NativeFileView native;
   HeldPath held;
   DWORD error = held.holdFolders(path);
   if (!error) error = held.makeFolder();
-  if (error == ERROR_PATH_NOT_FOUND) rt::raise(rt::errPathNotFound);
+  if (error == ERROR_PATH_NOT_FOUND || error == ERROR_FILE_NOT_FOUND) rt::raise(rt::errPathNotFound);
   if (error) rt::raise(rt::errPathFileAccess);
 }
 

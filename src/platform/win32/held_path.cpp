@@ -79,7 +79,8 @@ bool liesInside(HANDLE entry, const std::wstring& folder) {
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                     FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   // A folder that is not there spares nothing; one that is there but cannot
-  // be opened might hold the file: the file then counts as inside.
+  // be opened, or whose real place cannot be told, might hold the file: the
+  // file then counts as inside.
   if (handle == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
     return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
@@ -87,7 +88,7 @@ bool liesInside(HANDLE entry, const std::wstring& folder) {
   const std::wstring inside = withoutTrailingSlash(finalPath(handle)) + L"\\";
   CloseHandle(handle);
   const std::wstring path = finalPath(entry);
-  return inside.size() > 1 && path.size() > inside.size() && samePath(path.substr(0, inside.size()), inside);
+  return inside.size() == 1 || (path.size() > inside.size() && samePath(path.substr(0, inside.size()), inside));
 }
 
 bool deleteThrough(HANDLE entry) {
@@ -149,12 +150,15 @@ bool HeldPath::checked(HANDLE entry, bool folder) const {
 
 DWORD HeldPath::makeFolder() {
   if (!CreateDirectoryW(path_.c_str(), nullptr)) return GetLastError();
-  // Made empty in a held folder, it may still have become a mount point.
-  const HANDLE folder = CreateFileW(path_.c_str(), FILE_READ_ATTRIBUTES | (trustedOwners_ ? READ_CONTROL : 0),
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  // Made empty in a held folder, it may still have become a mount point: one
+  // the check refuses goes again through its own handle.
+  const HANDLE folder =
+      CreateFileW(path_.c_str(), FILE_READ_ATTRIBUTES | DELETE | (trustedOwners_ ? READ_CONTROL : 0),
+                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (folder == INVALID_HANDLE_VALUE) return GetLastError();
   const bool ok = checked(folder, true);
+  if (!ok) deleteThrough(folder);
   CloseHandle(folder);
   return ok ? ERROR_SUCCESS : kRefused;
 }

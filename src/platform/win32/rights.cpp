@@ -1,7 +1,5 @@
 #include "platform/win32/rights.h"
 
-#include <aclapi.h>
-
 #include <vector>
 
 namespace win32 {
@@ -28,30 +26,37 @@ PSID sidOf(std::vector<BYTE>& user) {
 
 }  // namespace
 
+// A run whose rights cannot be told counts as elevated: it then checks more.
 bool elevatedRun() {
   BYTE administrators[SECURITY_MAX_SID_SIZE];
   DWORD size = sizeof administrators;
   BOOL member = FALSE;
-  if (CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size) &&
-      CheckTokenMembership(nullptr, administrators, &member) && member)
+  if (!CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size) ||
+      !CheckTokenMembership(nullptr, administrators, &member) || member)
     return true;
   std::vector<BYTE> user = tokenUser();
   const PSID sid = sidOf(user);
-  return sid && isWellKnown(sid, WinLocalSystemSid);
+  return !sid || isWellKnown(sid, WinLocalSystemSid);
 }
 
+// Read from the handle itself: the security functions that take an object
+// type load a library at their first call, which in the native view of a
+// 32-bit program on 64-bit Windows would be the wrong one.
 bool ownedByTrusted(HANDLE handle) {
+  std::vector<BYTE> descriptor(256);
+  DWORD needed = 0;
+  while (!GetKernelObjectSecurity(handle, OWNER_SECURITY_INFORMATION, descriptor.data(),
+                                  static_cast<DWORD>(descriptor.size()), &needed)) {
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || needed <= descriptor.size()) return false;
+    descriptor.resize(needed);
+  }
   PSID owner = nullptr;
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (GetSecurityInfo(handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
-                      &descriptor) != ERROR_SUCCESS)
-    return false;
+  BOOL defaulted = FALSE;
+  if (!GetSecurityDescriptorOwner(descriptor.data(), &owner, &defaulted) || !owner) return false;
   std::vector<BYTE> user = tokenUser();
   const PSID self = sidOf(user);
-  const bool trusted = owner && (isWellKnown(owner, WinBuiltinAdministratorsSid) ||
-                                 isWellKnown(owner, WinLocalSystemSid) || (self && EqualSid(owner, self)));
-  LocalFree(descriptor);
-  return trusted;
+  return isWellKnown(owner, WinBuiltinAdministratorsSid) || isWellKnown(owner, WinLocalSystemSid) ||
+         (self && EqualSid(owner, self));
 }
 
 }  // namespace win32

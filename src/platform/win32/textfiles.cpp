@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/win32/held_path.h"
+#include "platform/win32/native_view.h"
 #include "platform/win32/rights.h"
 #include "platform/win32/services.h"
 #include "runtime/error.h"
@@ -31,12 +32,17 @@ namespace {
 // making handle is not kept: it has delete access, which would lock out anyone
 // who opens the log without delete sharing.
 DWORD openLog(const std::string& path, HANDLE& file) {
+  const bool elevated = elevatedRun();
+  // The system account's own folder lies under System32, which a 32-bit
+  // program on 64-bit Windows would otherwise reach as SysWOW64.
+  const NativeFileView native;
   HeldPath held;
-  DWORD error = held.holdFolders(path, elevatedRun());
+  DWORD error = held.holdFolders(path, elevated);
+  if (error) return error;
   const auto open = [&](DWORD disposition) {
     return held.openEntry(FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, disposition, file);
   };
-  if (!error) error = open(OPEN_EXISTING);
+  error = open(OPEN_EXISTING);
   if (error == ERROR_FILE_NOT_FOUND) {
     if (!(error = open(CREATE_NEW))) CloseHandle(file);
     if (!error || error == ERROR_FILE_EXISTS) error = open(OPEN_EXISTING);
