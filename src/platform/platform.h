@@ -54,6 +54,9 @@ class FileSystem {
   // account reaches (README: "Where deleted files are kept"); what it cannot
   // keep whole it does not delete.
   virtual void Kill(const std::string& path, const std::string& spared) = 0;
+  // Makes the folder `path` (its parent must exist); raises 75 when it cannot,
+  // or when the folder made is not where the path says (a link on the way).
+  virtual void MkDir(const std::string& path) = 0;
   // A cleanup run begins here, before its
   // first deletion: it drops the kept runs older than 30 days and opens its
   // own, so that a run that keeps nothing still counts as the latest. Any
@@ -81,10 +84,14 @@ class TextFiles {
   // Raises 52 (bad number), 55 (number in use), 53, 70, 75 or 76. Appending
   // refuses (75) where Appendable would say false.
   virtual void Open(int number, const std::string& path, Mode mode) = 0;
-  // Whether lines appended to `path` would land there and nowhere else: no
-  // folder of it below the drive's root is a link, a junction or a mount
-  // point, and the file, if there is one, is no link, has no other name and
-  // is this account's to append to.
+  // Whether lines can really be appended to `path`, there and nowhere else:
+  // the file opens for appending, or is made where there is none (and then
+  // stays); no folder of it below the drive's root is a link, a junction or
+  // a mount point; the file is no link, has no other name, and no other
+  // program holds it against writing. A run with the administrators' rights
+  // also wants the folder and the file owned by the administrators, the
+  // system account or itself: any user may make them first in a folder all
+  // may write to.
   virtual bool Appendable(const std::string& path) = 0;
   // Writes text + CR LF; raises 52 when the number is not open, 75 when the write fails.
   virtual void WriteLine(int number, std::string_view text) = 0;

@@ -9,6 +9,8 @@ namespace sysfolders {
 
 // The all-users application-data folder.
 constexpr int32_t CSIDL_COMMON_APPDATA = 0x23;
+// The account's own application-data folder that stays on this computer.
+constexpr int32_t CSIDL_LOCAL_APPDATA = 0x1C;
 
 }  // namespace sysfolders
 

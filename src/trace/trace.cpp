@@ -24,7 +24,12 @@ void begintrace() {
   guard::Guarded g{"TRACE", "begintrace", guard::noParameters(),
                    [&] { return guard::dump("ls_trace_file", ls_trace_file); }, DumpModuleVariables};
   g.body([&] {
-    g(100, [&] { ls_trace_file = GetWritePath(false) + kLogName; });
+    // Where no folder takes the log, the run goes on without one.
+    g(100, [&] {
+      ls_trace_file = GetWritePath(false);
+      if (!ls_trace_file.empty()) ls_trace_file += kLogName;
+    });
+    if (ls_trace_file.empty()) return;
     // 1 to 255 are left to the rest of the program.
     g(101, [&] { gi_trace_num = platform::FreeFile(256, 511); });
     g(102, [&] { platform::textFiles().Open(gi_trace_num, ls_trace_file, platform::TextFiles::Mode::Append); });
@@ -62,9 +67,11 @@ std::string joined(const std::string& folder, const std::string& tail) {
 }
 
 // The folder exists: its attributes carry the folder bit. A path whose
-// attributes cannot be read counts as missing, and so does one the log
-// would be written through a link in (any user may plant one there), or whose
-// log this account may not append to (an elevated run's, read by a user).
+// attributes cannot be read counts as missing, and so does one where the log
+// cannot really be appended to or made by this account (an elevated run's,
+// read by a user; a folder it may not write; a log another program holds),
+// would be written through a link (any user may plant one there) or, in a run
+// with the administrators' rights, belongs to an ordinary user.
 bool folderExists(const std::string& path) {
   const uint32_t attributes = platform::fileSystem().GetFileAttributesA(path);
   return attributes != platform::kInvalidAttributes && (attributes & platform::kAttrDirectory) != 0 &&
@@ -153,10 +160,40 @@ std::string GetWritePath(bool VentrikaPath) {
       return;
     }
     g(117, [&] { writetrace("GetWritePath() - write path:" + str_sysfolderini + " Does not exist"); });
-    // The program's own folder is taken untested, as the last resort.
     g(118, [&] { str_inipath = joined(platform::process().AppPath(), ""); });
-    g(119, [&] { writetrace("GetWritePath() - write path:" + str_inipath + " Exists. Use this app folder"); });
-    g(120, [&] { result = str_inipath; });
+    g(119, [&] { exists = folderExists(str_inipath); });
+    if (exists) {
+      g(120, [&] { writetrace("GetWritePath() - write path:" + str_inipath + " Exists. Use this app folder"); });
+      g(121, [&] { result = str_inipath; });
+      return;
+    }
+    g(122, [&] { writetrace("GetWritePath() - write path:" + str_inipath + " Does not exist"); });
+    // Under Program Files an ordinary user may create nothing; the account's
+    // own folder takes every account's log, the system account's too.
+    g(123, [&] { sf = std::make_unique<CSystemFolders>(); });
+    g(124, [&] {
+      const std::string local = sf->Path(sysfolders::CSIDL_LOCAL_APPDATA, false, true);
+      str_sysfolderini = local.empty() ? std::string() : joined(local, "CorvaneFileCleanup\\");
+    });
+    g(125, [&] { sf.reset(); });
+    if (str_sysfolderini.empty()) return;
+    g(126, [&] { writetrace("GetWritePath() - write path:" + str_sysfolderini); });
+    g(127, [&] {
+      auto& files = platform::fileSystem();
+      try {
+        if (files.GetFileAttributesA(str_sysfolderini) == platform::kInvalidAttributes)
+          files.MkDir(str_sysfolderini.substr(0, str_sysfolderini.size() - 1));
+      } catch (const rt::RuntimeError&) {
+        // Not made: passed over below like any folder that takes no log, and without a report.
+      }
+    });
+    g(128, [&] { exists = folderExists(str_sysfolderini); });
+    if (exists) {
+      g(129, [&] { writetrace("GetWritePath() - write path:" + str_sysfolderini + " Exists. Use this folder"); });
+      g(130, [&] { result = str_sysfolderini; });
+      return;
+    }
+    g(131, [&] { writetrace("GetWritePath() - write path:" + str_sysfolderini + " Does not exist"); });
   });
   return result;
 }

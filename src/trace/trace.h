@@ -10,7 +10,7 @@ void begintrace();
 void writetrace(std::string as_line);
 // Writes the closing line and closes the trace log.
 void endtrace();
-// The folder the trace log is written to, always ending in "\".
+// The folder the trace log is written to, ending in "\"; empty where no folder takes it.
 std::string GetWritePath(bool VentrikaPath = false);
 
 // Whether Path names a file: found in the program's folder (when bdir is

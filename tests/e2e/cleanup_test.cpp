@@ -185,6 +185,34 @@ TEST(Automatic, NoEndsAtOnceAndTheLogGoesToTheProductFolderWhenThereIsOne) {
   host("chattr -i " + locked);
   EXPECT_EQ(box.log(Sandbox::logPath(product)), declined) << "the log it may not append to";
   EXPECT_EQ(box.log(), declined + declined + declined + declined);
+
+  // After Setup's run a user may neither append to the all-users log nor create anything beside the program:
+  // the log goes to the account's own folder, with no report, attended or not. Immutable stops root too.
+  fs::remove_all(product);
+  const std::string closed = shellQuote(unixPath(Sandbox::logPath())) + " " + shellQuote(unixPath(box.folder()));
+  struct Closed {
+    std::string paths;
+    ~Closed() { host("chattr -i " + paths); }
+  } undo{closed};
+  host("chattr +i " + closed);
+  Process window = Process::start(box.exe(), "");
+  const HWND main = waitForm(window, ui::kForm1Layout);
+  EXPECT_TRUE(main) << "no window";
+  if (auto report = waitReportDialog(window, Ms(0))) ADD_FAILURE() << "a report: " << narrow(report->field(L"Description:"));
+  PostMessageW(main, WM_CLOSE, 0, 0);
+  EXPECT_EQ(window.waitExit(kStep), std::optional<DWORD>(0));
+  plant(R"(T:\Old\Deep\corvane.mdb)");
+  Process silent = Process::start(box.exe(), R"(CLEANUP,SILENT,"T:\App\")");
+  EXPECT_EQ(silent.waitExit(Ms(60000)), std::optional<DWORD>(0));
+  const Lines interactive = {"Starting Trace at {when}", "Start:{when}", "Skip parameter provided:||",
+                             "No cleanup parameter supplied display main screen",
+                             "No parameters supplied display main screen", "End:{when}", "Ending Trace at {when}"};
+  const Lines silentMain = Lines{"Parameter:CLEANUP iLoop:0", "CLEANUP parameter provided", "Parameter:SILENT iLoop:1",
+                                 "SILENT parameter provided", R"(Parameter:"T:\App\" iLoop:2)"} +
+                           Lines(kAppMainLines.begin() + 3, kAppMainLines.end());
+  EXPECT_EQ(box.log(Sandbox::logPath(ownLogFolder())),
+            interactive + cleanupTrace(silentMain, {R"(T:\Old\corvane.ini)", R"(T:\Old\Deep\corvane.mdb)"}));
+  EXPECT_EQ(box.log(), declined + declined + declined + declined) << "the log it may not append to";
 }
 
 // Killed at no chosen moment while deleting: every line whole, what the log

@@ -115,11 +115,14 @@ struct StatusView {
   bool operator==(const StatusView&) const = default;
 };
 
-inline std::string appDataFolder() {
+// The all-users application-data folder, or another special folder.
+inline std::string appDataFolder(int csidl = CSIDL_COMMON_APPDATA) {
   char path[MAX_PATH] = {};
-  SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path);
+  SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
   return path;
 }
+// Where the log goes when no other folder takes it.
+inline std::string ownLogFolder() { return appDataFolder(CSIDL_LOCAL_APPDATA) + "\\CorvaneFileCleanup"; }
 
 // Where the program keeps what it deletes: every run under Wine has the administrators' rights.
 inline std::string keepingFolder() {
@@ -432,6 +435,7 @@ inline Sandbox::Sandbox() : exe_(narrow(dosPath(CORVANE_EXE))), folder_(exe_.sub
   host("find " + shellQuote(hostPath(L"T:\\")) + " -mindepth 1 -maxdepth 1 -exec rm -rf -- {} +");
   std::error_code ignored;
   fs::remove(logPath(), ignored);
+  fs::remove(logPath(ownLogFolder()), ignored);
   fs::remove_all(appDataFolder() + "\\corvane3", ignored);
   fs::remove_all(widen(keepingFolder()), ignored);
 }

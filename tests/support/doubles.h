@@ -32,6 +32,7 @@ class World final : public platform::FileSystem, public platform::TextFiles, pub
  public:
   std::string commandLine, appPath = "C:\\App";
   std::string appData = "C:\\ProgramData";  // the folder-path query's answer; empty: it fails
+  std::string localAppData;                // the account's own; empty: it fails
   rt::DateTime now{2026, 12, 6, 8, 40, 5};
   std::deque<int> answers;         // to the message boxes; 0 (no button) past the end
   std::vector<std::string> boxes;  // flags and prompt
@@ -46,10 +47,10 @@ class World final : public platform::FileSystem, public platform::TextFiles, pub
     guard::setReporter(nullptr), guard::beginUnattended(nullptr);
   }
   ~World() override { platform::install({}), ui::install(nullptr); }
-  // A linked folder exists, but nothing below it is written through.
-  void addFolder(const std::string& path, bool linked = false) {
+  // A linked folder exists, but nothing below it is written through; nor in an unwritable one, nor made there.
+  void addFolder(const std::string& path, bool linked = false, bool unwritable = false) {
     folders_.insert(key(path));
-    if (linked) linked_.insert(key(path) + "\\");
+    if (linked || unwritable) barred_.insert(key(path) + "\\");
   }
   // The lines of the first file written, without their CR LF; an unfinished one is marked.
   std::vector<std::string> log() const {
@@ -89,9 +90,14 @@ class World final : public platform::FileSystem, public platform::TextFiles, pub
   bool FindClose(platform::SearchHandle) override { return true; }
   uint32_t GetFileAttributesA(const std::string& path) override {
     if (const auto entry = entries_.find(key(path)); entry != entries_.end()) return entry->second.dwFileAttributes;
-    return folders_.count(key(path)) ? platform::kAttrDirectory : platform::kInvalidAttributes;
+    return folders_.count(key(path)) || key(path) == key(appPath) ? platform::kAttrDirectory
+                                                                    : platform::kInvalidAttributes;
   }
   void Kill(const std::string&, const std::string&) override { rt::raise(rt::errFileNotFound); }
+  void MkDir(const std::string& path) override {
+    if (!Appendable(path + "\\")) rt::raise(rt::errPathFileAccess);
+    folders_.insert(key(path));
+  }
 
   bool IsOpen(int number) const override { return open_.count(number) != 0; }
   void Open(int number, const std::string& path, Mode mode) override {
@@ -107,7 +113,7 @@ class World final : public platform::FileSystem, public platform::TextFiles, pub
     ++writes;
   }
   bool Appendable(const std::string& path) override {
-    return std::none_of(linked_.begin(), linked_.end(), [&](auto& link) { return key(path).starts_with(link); });
+    return std::none_of(barred_.begin(), barred_.end(), [&](auto& link) { return key(path).starts_with(link); });
   }
   void Close(int number) override { open_.erase(number); }
   void CloseAll() override { open_.clear(); }
@@ -141,14 +147,16 @@ class World final : public platform::FileSystem, public platform::TextFiles, pub
   void RunHidden(ui::Form& form) override { shown.push_back(form.Layout().name + std::string(" unseen")); }
   void Refresh(ui::Form&) override {}
 
-  // The loader offers "shfolder" with its folder-path query, which knows folder 35 only.
+  // The loader offers "shfolder" with its folder-path query, which knows folders 35 and 28 only.
   platform::ModuleHandle GetModuleHandleA(const std::string&) override { return 0; }
   platform::ModuleHandle LoadLibraryA(const std::string&) override { return 1; }
   platform::ProcAddress GetProcAddress(platform::ModuleHandle, const std::string&) override { return 1; }
   bool FreeLibrary(platform::ModuleHandle) override { return true; }
   platform::HResult SHGetFolderPathA(intptr_t, int32_t folder, intptr_t, uint32_t, char* path) override {
-    if ((folder & ~platform::kCsidlFlagCreate) != 35 || appData.empty()) return platform::kEInvalidArg;
-    std::memcpy(path, appData.c_str(), appData.size() + 1);
+    const int32_t which = folder & ~platform::kCsidlFlagCreate;
+    const std::string answer = which == 35 ? appData : which == 0x1C ? localAppData : "";
+    if (answer.empty()) return platform::kEInvalidArg;
+    std::memcpy(path, answer.c_str(), answer.size() + 1);
     return platform::kSOk;
   }
   platform::HResult SHGetSpecialFolderLocation(intptr_t, int32_t, platform::ItemIdList&) override {
@@ -170,7 +178,7 @@ class World final : public platform::FileSystem, public platform::TextFiles, pub
     while (path.size() > 1 && path.back() == '\\') path.pop_back();
     return upper(path);
   }
-  std::set<std::string> folders_, linked_;
+  std::set<std::string> folders_, barred_;
   std::map<std::string, platform::FindData> entries_;
   std::vector<std::deque<platform::FindData>> searches_;
   std::map<int, std::string> open_;

@@ -83,12 +83,16 @@ TEST(TRACE, EachCallWritesExactlyOneLineAndNeverFails) {
   }
 }
 
-TEST(GetWritePath, TakesTheFirstCandidateFolderThatExists) {
+// Each candidate must take the log for real; past the program's folder comes
+// the account's own, made where missing. Where none takes it, no log and no report.
+TEST(GetWritePath, TakesTheFirstCandidateFolderThatTakesTheLog) {
+  const std::string local = R"(C:\Users\Ann\AppData\Local)", own = local + R"(\CorvaneFileCleanup\)";
   const struct {
     const char* name;
     std::string appData;  // what the lookup gives; empty when it fails
     Lines folders;
     std::string appPath, expected, linked = "";
+    Lines unwritable = {};
   } cases[] = {
       {"product folder", "C:\\ProgramData", {"C:\\ProgramData\\corvane3"}, "C:\\App", "C:\\ProgramData\\corvane3\\"},
       {"application data", "C:\\ProgramData", {"C:\\ProgramData"}, "C:\\App", "C:\\ProgramData\\"},
@@ -100,14 +104,26 @@ TEST(GetWritePath, TakesTheFirstCandidateFolderThatExists) {
        "C:\\ProgramData\\corvane3"},
       {"below a linked folder: the program's folder", "C:\\Data\\Common", {"C:\\Data\\Common\\corvane3"}, "D:\\App",
        "D:\\App\\", "C:\\Data"},
+      {"after Setup's run: the account's own folder, made", "C:\\ProgramData", {"C:\\ProgramData", local}, "C:\\App",
+       own, "", {"C:\\ProgramData", "C:\\App"}},
+      {"no folder takes it", "C:\\ProgramData", {"C:\\ProgramData", local}, "C:\\App", "", "",
+       {"C:\\ProgramData", "C:\\App", local}},
   };
   for (const auto& c : cases) {
     doubles::World world;
+    guard::setReporter([](auto&, auto&) {
+      ADD_FAILURE() << "a report";
+      return guard::kIgnore;
+    });
     for (const auto& folder : c.folders) world.addFolder(folder);
+    for (const auto& folder : c.unwritable) world.addFolder(folder, false, true);
     if (!c.linked.empty()) world.addFolder(c.linked, true);
     world.appData = c.appData;
+    world.localAppData = local;
     world.appPath = c.appPath;
     EXPECT_EQ(TRACE::GetWritePath(false), c.expected) << c.name;
+    TRACE::begintrace();
+    EXPECT_EQ(world.files.empty(), c.expected.empty()) << c.name;
   }
 }
 

@@ -49,10 +49,12 @@ platform::SearchHandle FileSystem::FindFirstFileA(const std::string& pattern, pl
   WIN32_FIND_DATAW found;
   const NativeFileView native;
   // No one reads the short name, and large fetches take a folder in fewer
-  // calls; systems before Windows 7 know neither and get the plain call.
+  // calls; systems before Windows 7 know neither, and some servers and
+  // drivers refuse them as not supported: those get the plain call.
   HANDLE search = ::FindFirstFileExW(wide.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr,
                                      FIND_FIRST_EX_LARGE_FETCH);
-  if (search == INVALID_HANDLE_VALUE && GetLastError() == ERROR_INVALID_PARAMETER)
+  if (search == INVALID_HANDLE_VALUE &&
+      (GetLastError() == ERROR_INVALID_PARAMETER || GetLastError() == ERROR_NOT_SUPPORTED))
     search = ::FindFirstFileW(wide.c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return platform::kInvalidSearchHandle;
   copyFound(found, data);
@@ -74,8 +76,9 @@ uint32_t FileSystem::GetFileAttributesA(const std::string& path) {
 }
 
 void FileSystem::Kill(const std::string& path, const std::string& spared) {
+  // A spared folder too long to name spares everything: nothing is deleted.
   std::wstring sparedWide;
-  if (!widePath(spared, sparedWide)) sparedWide.clear();
+  const bool sparedNamed = spared.empty() || widePath(spared, sparedWide);
   prepareKeeping();
   const NativeFileView native;
   // The folders are held until the file is gone, and the file goes through
@@ -85,7 +88,7 @@ void FileSystem::Kill(const std::string& path, const std::string& spared) {
   DWORD error = held.holdFolders(path);
   if (!error) error = held.openEntry(DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING, file);
   if (!error) {
-    if (!sparedWide.empty() && liesInside(file, sparedWide))
+    if (!sparedNamed || (!sparedWide.empty() && liesInside(file, sparedWide)))
       error = kRefused;
     else
       error = keepAndDelete(file, path);
@@ -126,6 +129,15 @@ void FileSystem::raiseFor(unsigned long error) {
     default:
       rt::raise(rt::errPathFileAccess);
   }
+}
+
+void FileSystem::MkDir(const std::string& path) {
+  const NativeFileView native;
+  HeldPath held;
+  DWORD error = held.holdFolders(path);
+  if (!error) error = held.makeFolder();
+  if (error == ERROR_PATH_NOT_FOUND || error == ERROR_FILE_NOT_FOUND) rt::raise(rt::errPathNotFound);
+  if (error) rt::raise(rt::errPathFileAccess);
 }
 
 }  // namespace win32

@@ -2,23 +2,25 @@
 
 #include <cstring>
 
+#include "platform/win32/rights.h"
+
 namespace win32 {
 namespace {
 
 // Junctions, mount points and symbolic links stand for another name; other
-// reparse points (a deduplicated or cloud file) are the file itself. FAT32
-// and exFAT cannot answer for the tag (an invalid parameter, they say) and
-// have no reparse points: there the basic information has the attributes.
-// Any other failure counts as a link.
+// reparse points (a deduplicated or cloud file) are the file itself. Not every
+// file system answers for the tag: FAT32 and exFAT call the query an invalid
+// parameter, some servers and third-party drivers say it is not supported or
+// an invalid function. There the basic information of the same handle has the
+// attributes, and any reparse point counts as a link, as its kind cannot be
+// told. Where that fails too, the entry counts as a link.
 bool isLink(HANDLE handle, bool& folder) {
   FILE_ATTRIBUTE_TAG_INFO info{};
   if (!GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &info, sizeof info)) {
     FILE_BASIC_INFO basic{};
-    if (GetLastError() != ERROR_INVALID_PARAMETER ||
-        !GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic))
-      return true;
+    if (!GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic)) return true;
     folder = (basic.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    return (basic.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;  // of no kind it could tell
+    return (basic.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
   }
   folder = (info.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   return (info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && IsReparseTagNameSurrogate(info.ReparseTag);
@@ -76,11 +78,17 @@ bool liesInside(HANDLE entry, const std::wstring& folder) {
   const HANDLE handle = CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                     FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return false;
+  // A folder that is not there spares nothing; one that is there but cannot
+  // be opened, or whose real place cannot be told, might hold the file: the
+  // file then counts as inside.
+  if (handle == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
+  }
   const std::wstring inside = withoutTrailingSlash(finalPath(handle)) + L"\\";
   CloseHandle(handle);
   const std::wstring path = finalPath(entry);
-  return inside.size() > 1 && path.size() > inside.size() && samePath(path.substr(0, inside.size()), inside);
+  return inside.size() == 1 || (path.size() > inside.size() && samePath(path.substr(0, inside.size()), inside));
 }
 
 bool deleteThrough(HANDLE entry) {
@@ -97,13 +105,14 @@ HeldPath::~HeldPath() {
   for (const HANDLE folder : folders_) CloseHandle(folder);
 }
 
-DWORD HeldPath::holdFolders(const std::string& ansiPath) {
+DWORD HeldPath::holdFolders(const std::string& ansiPath, bool trustedOwners) {
   std::wstring wide;
   if (!widePath(ansiPath, wide)) return GetLastError();
-  return holdFolders(std::move(wide));
+  return holdFolders(std::move(wide), trustedOwners);
 }
 
-DWORD HeldPath::holdFolders(std::wstring wide) {
+DWORD HeldPath::holdFolders(std::wstring wide, bool trustedOwners) {
+  trustedOwners_ = trustedOwners;
   path_ = std::move(wide);
   const std::wstring& path = path_;
   const std::size_t root = rootLength(path);
@@ -122,16 +131,42 @@ DWORD HeldPath::holdFolders(std::wstring wide) {
     // Held for listing and without delete sharing, no one can rename, move or
     // replace the folder meanwhile: Windows records share modes only for opens
     // that ask to read, write or delete (Wine not even then, hence the checks).
-    const HANDLE folder = CreateFileW(path.substr(0, slash).c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
+    const bool innermost = trustedOwners_ && path.find(L'\\', slash + 1) == std::wstring::npos;
+    const HANDLE folder = CreateFileW(path.substr(0, slash).c_str(),
+                                      FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | (innermost ? READ_CONTROL : 0),
                                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                       FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (folder == INVALID_HANDLE_VALUE) return GetLastError();
     folders_.push_back(folder);
     expected_ += L"\\" + path.substr(at, slash - at);
     bool isFolder = false;
-    if (isLink(folder, isFolder) || !isFolder || !samePath(finalPath(folder), expected_)) return kRefused;
+    if (isLink(folder, isFolder) || !isFolder || !samePath(finalPath(folder), expected_) ||
+        (innermost && !ownedByTrusted(folder)))
+      return kRefused;
   }
   return ERROR_SUCCESS;
+}
+
+bool HeldPath::checked(HANDLE entry, bool folder) const {
+  bool isFolder = false;
+  const std::wstring name = path_.substr(path_.rfind(L'\\') + 1);
+  return !isLink(entry, isFolder) && isFolder == folder && samePath(finalPath(entry), expected_ + L"\\" + name) &&
+         (!trustedOwners_ || ownedByTrusted(entry));
+}
+
+DWORD HeldPath::makeFolder() {
+  if (!CreateDirectoryW(path_.c_str(), nullptr)) return GetLastError();
+  // Made empty in a held folder, it may still have become a mount point: one
+  // the check refuses goes again through its own handle.
+  const HANDLE folder =
+      CreateFileW(path_.c_str(), FILE_READ_ATTRIBUTES | DELETE | (trustedOwners_ ? READ_CONTROL : 0),
+                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (folder == INVALID_HANDLE_VALUE) return GetLastError();
+  const bool ok = checked(folder, true);
+  if (!ok) deleteThrough(folder);
+  CloseHandle(folder);
+  return ok ? ERROR_SUCCESS : kRefused;
 }
 
 DWORD HeldPath::openEntry(DWORD access, DWORD share, DWORD disposition, HANDLE& entry) {
@@ -140,13 +175,11 @@ DWORD HeldPath::openEntry(DWORD access, DWORD share, DWORD disposition, HANDLE& 
   // made here is checked like any other, and one refused goes again at once
   // through its own handle, so that nothing stays where the link led.
   const bool making = disposition == CREATE_NEW;
-  entry = CreateFileW(path_.c_str(), access | FILE_READ_ATTRIBUTES | (making ? DELETE : 0), share, nullptr, disposition,
-                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  entry = CreateFileW(path_.c_str(),
+                      access | FILE_READ_ATTRIBUTES | (making ? DELETE : 0) | (trustedOwners_ ? READ_CONTROL : 0), share,
+                      nullptr, disposition, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (entry == INVALID_HANDLE_VALUE) return GetLastError();
-  bool isFolder = false;
-  const std::wstring name = path_.substr(path_.rfind(L'\\') + 1);
-  if (!isLink(entry, isFolder) && !isFolder && samePath(finalPath(entry), expected_ + L"\\" + name))
-    return ERROR_SUCCESS;
+  if (checked(entry, false)) return ERROR_SUCCESS;
   if (making) deleteThrough(entry);
   CloseHandle(entry);
   entry = INVALID_HANDLE_VALUE;

@@ -29,21 +29,29 @@ class HeldPath {
   ~HeldPath();
 
   // Holds every folder of the ANSI `path` ("X:\..." or "\\server\share\...")
-  // below its root. ERROR_SUCCESS, the system's error, or kRefused.
-  DWORD holdFolders(const std::string& path);
+  // below its root. ERROR_SUCCESS, the system's error, or kRefused. With
+  // `trustedOwners`, the innermost folder and then the entry must also be
+  // owned by the administrators, the system account or this run's account.
+  DWORD holdFolders(const std::string& path, bool trustedOwners = false);
   // The same for a path already in UTF-16 (read back from a kept files' list).
-  DWORD holdFolders(std::wstring path);
+  DWORD holdFolders(std::wstring path, bool trustedOwners = false);
   // Then opens the entry itself as CreateFileW would, without following a
   // link, and checks it: no link, and where the path says. ERROR_SUCCESS with
   // the handle (the caller's to close), the system's error, or kRefused (a
   // file CREATE_NEW made is then deleted again).
   DWORD openEntry(DWORD access, DWORD share, DWORD disposition, HANDLE& entry);
+  // Or makes the entry a new folder, checked as an entry is.
+  DWORD makeFolder();
   // The same for an existing folder, checked alike: no link, and where the path says.
   DWORD openFolder(DWORD access, DWORD share, HANDLE& entry);
 
  private:
+  // The entry's handle is no link, a folder or not as asked, where the path says and owned as asked.
+  bool checked(HANDLE entry, bool folder) const;
+
   std::wstring path_, expected_;  // as given; where it must lead
   std::vector<HANDLE> folders_;
+  bool trustedOwners_ = false;
 };
 
 // The code page the ANSI file functions use.
@@ -56,7 +64,8 @@ bool widePath(const std::string& path, std::wstring& wide);
 std::wstring finalPath(HANDLE handle);
 // `a` and `b` name the same place, letter case aside.
 bool samePath(const std::wstring& a, const std::wstring& b);
-// Whether the file behind `entry` lies inside `folder`, wherever each really is.
+// Whether the file behind `entry` lies inside `folder`, wherever each really
+// is; also true when the folder is there but cannot be opened.
 bool liesInside(HANDLE entry, const std::wstring& folder);
 // Deletes the file behind `entry` (opened with DELETE access) when it is closed.
 bool deleteThrough(HANDLE entry);

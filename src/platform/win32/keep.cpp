@@ -10,21 +10,10 @@
 
 #include "platform/kept.h"
 #include "platform/win32/held_path.h"
+#include "platform/win32/rights.h"
 
 namespace win32 {
 namespace {
-
-// Stand-in until the rights module lands: the administrators group enabled in the token.
-bool elevatedRun() {
-  SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
-  PSID admins = nullptr;
-  BOOL member = FALSE;
-  if (!AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, &admins))
-    return false;
-  if (!CheckTokenMembership(nullptr, admins, &member)) member = FALSE;
-  FreeSid(admins);
-  return member != FALSE;
-}
 
 constexpr ULONGLONG kSpareSpace = 1ull << 30;  // what a copy must leave free on the drive
 constexpr ULONGLONG kKeptFor = 30ull * 24 * 3600 * 10000000;  // 30 days in FILETIME units

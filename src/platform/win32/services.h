@@ -16,6 +16,7 @@ class FileSystem final : public platform::FileSystem {
   bool FindClose(platform::SearchHandle search) override;
   uint32_t GetFileAttributesA(const std::string& path) override;
   void Kill(const std::string& path, const std::string& spared) override;
+  void MkDir(const std::string& path) override;
   void BeginKeeping(const std::string& installFolder) override;
   std::vector<platform::KeptFile> KeptFiles(const std::string& installFolder, bool latestRun) override;
   void Restore(const platform::KeptFile& file) override;

@@ -3,6 +3,8 @@
 #include <string>
 
 #include "platform/win32/held_path.h"
+#include "platform/win32/native_view.h"
+#include "platform/win32/rights.h"
 #include "platform/win32/services.h"
 #include "runtime/error.h"
 
@@ -23,6 +25,35 @@ namespace {
   }
 }
 
+// Opens the log for appending, or makes it where there is none, checked and
+// opened as one act: the folders stay held until the file is open. A file is
+// made only where nothing is, not even a link that leads nowhere, then opened
+// as any log is; one that came meanwhile is opened (and judged) as it is. The
+// making handle is not kept: it has delete access, which would lock out anyone
+// who opens the log without delete sharing.
+DWORD openLog(const std::string& path, HANDLE& file) {
+  const bool elevated = elevatedRun();
+  // The system account's own folder lies under System32, which a 32-bit
+  // program on 64-bit Windows would otherwise reach as SysWOW64.
+  const NativeFileView native;
+  HeldPath held;
+  DWORD error = held.holdFolders(path, elevated);
+  if (error) return error;
+  const auto open = [&](DWORD disposition) {
+    return held.openEntry(FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, disposition, file);
+  };
+  error = open(OPEN_EXISTING);
+  if (error == ERROR_FILE_NOT_FOUND) {
+    if (!(error = open(CREATE_NEW))) CloseHandle(file);
+    if (!error || error == ERROR_FILE_EXISTS) error = open(OPEN_EXISTING);
+  }
+  if (!error && hasOtherNames(file)) {
+    CloseHandle(file);
+    error = kRefused;
+  }
+  return error;
+}
+
 }  // namespace
 
 bool TextFiles::IsOpen(int number) const {
@@ -33,49 +64,26 @@ void TextFiles::Open(int number, const std::string& path, Mode mode) {
   if (number < 1 || number > kLast) rt::raise(rt::errBadFileNameOrNumber);
   if (IsOpen(number)) rt::raise(rt::errFileAlreadyOpen);
   HANDLE file = INVALID_HANDLE_VALUE;
-  if (mode == Mode::Input) {
+  DWORD error = ERROR_SUCCESS;
+  if (mode == Mode::Append) {
+    error = openLog(path, file);
+  } else {
     file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                        FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) raiseOpenError(GetLastError());
-  } else {
-    // Checked and opened as one act: the folders stay held until the file is open.
-    HeldPath held;
-    DWORD error = held.holdFolders(path);
-    const auto open = [&](DWORD disposition) {
-      return held.openEntry(FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, disposition, file);
-    };
-    if (!error) error = open(OPEN_EXISTING);
-    // Made only where nothing is, not even a link that leads nowhere, then
-    // opened as any log is; one that came meanwhile is opened (and judged) as
-    // it is. The making handle is not kept: it has delete access, which would
-    // lock out anyone who opens the log without delete sharing.
-    if (error == ERROR_FILE_NOT_FOUND) {
-      if (!(error = open(CREATE_NEW))) CloseHandle(file);
-      if (!error || error == ERROR_FILE_EXISTS) error = open(OPEN_EXISTING);
-    }
-    if (!error && hasOtherNames(file)) {
-      CloseHandle(file);
-      error = kRefused;
-    }
-    if (error) raiseOpenError(error);
+    if (file == INVALID_HANDLE_VALUE) error = GetLastError();
   }
+  if (error) raiseOpenError(error);
   handles_[static_cast<std::size_t>(number)] = file;
 }
 
+// Tried for real: a log this account may only read (an elevated run's, in
+// the all-users folder), cannot make, or that another program holds, is no
+// place for this run's lines, and the next folder is.
 bool TextFiles::Appendable(const std::string& path) {
-  HeldPath held;
   HANDLE file = INVALID_HANDLE_VALUE;
-  DWORD error = held.holdFolders(path);
-  // Asked with the access appending takes: a log this account may only read
-  // (an elevated run's, in the all-users folder) counts as missing too. A log
-  // that another program holds is no reason to look elsewhere: the open says so.
-  if (!error)
-    error =
-        held.openEntry(FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING, file);
-  if (error) return error == ERROR_FILE_NOT_FOUND || error == ERROR_SHARING_VIOLATION;
-  const bool single = !hasOtherNames(file);
+  if (openLog(path, file)) return false;
   CloseHandle(file);
-  return single;
+  return true;
 }
 
 void TextFiles::WriteLine(int number, std::string_view text) {
