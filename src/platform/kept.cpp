@@ -10,7 +10,8 @@ namespace {
 
 std::string upper(std::string_view text) {
   std::string out(text);
-  std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+  std::transform(out.begin(), out.end(), out.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
   return out;
 }
 
@@ -45,7 +46,8 @@ std::string normalized(std::string_view sddl) {
     std::size_t end = at + 2;
     for (int depth = 0; end < sddl.size(); ++end) {
       depth += sddl[end] == '(' ? 1 : sddl[end] == ')' ? -1 : 0;
-      if (!depth && end + 1 < sddl.size() && sddl[end + 1] == ':' && std::string_view("OGDS").find(sddl[end]) != std::string_view::npos)
+      if (!depth && end + 1 < sddl.size() && sddl[end + 1] == ':' &&
+          std::string_view("OGDS").find(sddl[end]) != std::string_view::npos)
         break;
     }
     const std::string_view value = sddl.substr(at + 2, end - at - 2);
@@ -66,8 +68,8 @@ std::string normalized(std::string_view sddl) {
     std::string aceFlags = upper(f[1]), rights = upper(f[2]);
     std::sort(aceFlags.begin(), aceFlags.end());
     if (rights == "0X1F01FF") rights = "FA";
-    entries.insert(upper(f[0]) + ";" + aceFlags + ";" + rights + ";" + std::string(f[3]) + ";" + std::string(f[4]) + ";" +
-                   account(f[5]));
+    entries.insert(upper(f[0]) + ";" + aceFlags + ";" + rights + ";" + std::string(f[3]) + ";" + std::string(f[4]) +
+                   ";" + account(f[5]));
     rest.remove_prefix(close + 1);
   }
   std::string text = "O:" + owner + (flags.find('P') != std::string::npos ? "D:P" : "D:");
@@ -82,7 +84,9 @@ bool sameDescriptor(std::string_view present, std::string_view written) {
   return !a.empty() && a == normalized(written);
 }
 
-std::string listHead(std::string_view installFolder) { return std::string(kFolderField) + "\t" + std::string(installFolder); }
+std::string listHead(std::string_view installFolder) {
+  return std::string(kFolderField) + "\t" + std::string(installFolder);
+}
 
 std::string format(const Line& line) {
   return line.kept + "\t" + line.removed + "\t" + std::to_string(line.size) + "\t" + line.path + "\t" + line.security;
@@ -90,15 +94,16 @@ std::string format(const Line& line) {
 
 bool parse(std::string_view text, Line& line) {
   const auto f = split(text, '\t');
-  if (f.size() != 5 || !f[0].ends_with(".kept") || f[2].empty() || f[2].find_first_not_of("0123456789") != std::string_view::npos ||
-      f[3].empty())
+  if (f.size() != 5 || !f[0].ends_with(".kept") || f[2].empty() ||
+      f[2].find_first_not_of("0123456789") != std::string_view::npos || f[3].empty())
     return false;
   line = {std::string(f[0]), std::string(f[1]), std::stoull(std::string(f[2])), std::string(f[3]), std::string(f[4])};
   return true;
 }
 
 bool parseHead(std::string_view text, std::string& installFolder) {
-  if (!text.starts_with(kFolderField) || text.size() <= kFolderField.size() || text[kFolderField.size()] != '\t') return false;
+  if (!text.starts_with(kFolderField) || text.size() <= kFolderField.size() || text[kFolderField.size()] != '\t')
+    return false;
   installFolder = text.substr(kFolderField.size() + 1);
   return true;
 }

@@ -284,6 +284,8 @@ TEST(Restore, PutsBackWhatTheLatestRunKept) {
   EXPECT_EQ(on({ini, mdb, linked, spared}), (std::vector<bool>{false, false, false, true}));
   EXPECT_EQ(keptFiles(), (std::map<std::string, std::string>{{ini, whole}, {mdb, "left behind\r\n"}}));
 
+  const std::string stale = keepingFolder() + R"(\Removed\20201108-000000-000)";  // a run more than 30 days old
+  plant(stale + R"(\1.kept)");
   plant(ini);  // a file now at the place
   EXPECT_EQ(run("RESTORE,SILENT"), 58u);
   EXPECT_EQ(Sandbox::read(ini) + Sandbox::read(mdb), "left behind\r\nleft behind\r\n");
@@ -296,6 +298,7 @@ TEST(Restore, PutsBackWhatTheLatestRunKept) {
 
   // A later run that keeps nothing is the latest: RESTORE alone puts nothing back, the folder's own run still does.
   EXPECT_EQ(run(R"(CLEANUP,SILENT,"T:\")"), 0u);
+  EXPECT_FALSE(exists(stale)) << "kept beyond 30 days";
   EXPECT_EQ(run("RESTORE,SILENT"), 0u);
   EXPECT_FALSE(exists(ini));
   EXPECT_EQ(run(R"(RESTORE,SILENT,"t:\app")"), 0u);

@@ -1,7 +1,7 @@
 #include "platform/win32/keep.h"
 
-#include <sddl.h>
 #include <aclapi.h>
+#include <sddl.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -15,7 +15,7 @@
 namespace win32 {
 namespace {
 
-constexpr ULONGLONG kSpareSpace = 1ull << 30;  // what a copy must leave free on the drive
+constexpr ULONGLONG kSpareSpace = 1ull << 30;                 // what a copy must leave free on the drive
 constexpr ULONGLONG kKeptFor = 30ull * 24 * 3600 * 10000000;  // 30 days in FILETIME units
 constexpr const wchar_t* kList = L"kept.txt";
 
@@ -29,8 +29,8 @@ std::string utf8(const std::wstring& wide) {
 // The list's text is UTF-8 of its own: not a path of the program's.
 std::wstring fromUtf8(const std::string& text) {
   std::wstring out(text.size(), L'\0');
-  out.resize(static_cast<std::size_t>(
-      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), static_cast<int>(out.size()))));
+  out.resize(static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                                          out.data(), static_cast<int>(out.size()))));
   return out;
 }
 
@@ -76,8 +76,8 @@ std::string descriptorText(HANDLE handle) {
   PSECURITY_DESCRIPTOR sd = nullptr;
   if (GetSecurityInfo(handle, SE_FILE_OBJECT, which, nullptr, nullptr, nullptr, nullptr, &sd)) return {};
   Local held{sd}, text;
-  if (!ConvertSecurityDescriptorToStringSecurityDescriptorA(sd, SDDL_REVISION_1, which, reinterpret_cast<char**>(&text.p),
-                                                            nullptr))
+  if (!ConvertSecurityDescriptorToStringSecurityDescriptorA(sd, SDDL_REVISION_1, which,
+                                                            reinterpret_cast<char**>(&text.p), nullptr))
     return {};
   return static_cast<const char*>(text.p);
 }
@@ -218,7 +218,8 @@ void dropRun(const std::wstring& run) {
   }
   HeldPath held;
   Handle folder;
-  if (!held.holdFolders(run) && !held.openFolder(DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, folder.h))
+  if (!held.holdFolders(run) &&
+      !held.openFolder(DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, folder.h))
     deleteThrough(folder.h);
 }
 
@@ -246,8 +247,8 @@ std::string securityText(HANDLE file) {
   const SECURITY_INFORMATION which = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
   if (GetSecurityInfo(file, SE_FILE_OBJECT, which, nullptr, nullptr, nullptr, nullptr, &sd)) return {};
   Local held{sd}, text;
-  if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(sd, SDDL_REVISION_1, which, reinterpret_cast<wchar_t**>(&text.p),
-                                                            nullptr))
+  if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(sd, SDDL_REVISION_1, which,
+                                                            reinterpret_cast<wchar_t**>(&text.p), nullptr))
     return {};
   return utf8(static_cast<const wchar_t*>(text.p));
 }
@@ -335,9 +336,8 @@ void applySecurity(HANDLE made, const std::string& sddl) {
   GetSecurityDescriptorControl(sd.p, &control, &revision);
   if (GetSecurityDescriptorDacl(sd.p, &present, &dacl, &defaulted) && present)
     SetSecurityInfo(made, SE_FILE_OBJECT,
-                    DACL_SECURITY_INFORMATION |
-                        (control & SE_DACL_PROTECTED ? PROTECTED_DACL_SECURITY_INFORMATION
-                                                     : UNPROTECTED_DACL_SECURITY_INFORMATION),
+                    DACL_SECURITY_INFORMATION | (control & SE_DACL_PROTECTED ? PROTECTED_DACL_SECURITY_INFORMATION
+                                                                             : UNPROTECTED_DACL_SECURITY_INFORMATION),
                     nullptr, nullptr, dacl, nullptr);
   if (GetSecurityDescriptorOwner(sd.p, &owner, &defaulted) && owner) {
     Handle forOwner;
@@ -383,7 +383,8 @@ DWORD keepAndDelete(HANDLE entry, const std::string& path) {
   if (!widePath(path, original)) return GetLastError();
   // The same file, checked: no path is parsed again.
   Handle source;
-  source.h = ReOpenFile(entry, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_FLAG_SEQUENTIAL_SCAN);
+  source.h = ReOpenFile(entry, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                        FILE_FLAG_SEQUENTIAL_SCAN);
   if (source.h == INVALID_HANDLE_VALUE) return GetLastError();
   std::wstring run;
   DWORD error = onlyPlainStreams(source.h);
@@ -437,7 +438,8 @@ DWORD restoreKept(const platform::KeptFile& file) {
   const std::wstring target = fromUtf8(file.path);
   const std::wstring name = target.substr(target.rfind(L'\\') + 1);
   // Only the program's own names: a list another hand wrote cannot make it write anything else.
-  if (target.find(L'\\') == std::wstring::npos || (!sameName(name, L"corvane.ini") && !sameName(name, L"corvane.mdb")) ||
+  if (target.find(L'\\') == std::wstring::npos ||
+      (!sameName(name, L"corvane.ini") && !sameName(name, L"corvane.mdb")) ||
       file.run.find_first_of("\\/.") != std::string::npos || file.kept.find_first_of("\\/") != std::string::npos)
     return kRefused;
   HeldPath keptHeld;
@@ -449,7 +451,8 @@ DWORD restoreKept(const platform::KeptFile& file) {
   if (!GetFileInformationByHandle(copy.h, &info) || info.nNumberOfLinks > 1) return kRefused;
   HeldPath held;
   Handle made;
-  if ((error = held.holdFolders(target))) return error;
+  // A folder on the way that is gone is no file gone.
+  if ((error = held.holdFolders(target))) return error == ERROR_FILE_NOT_FOUND ? ERROR_PATH_NOT_FOUND : error;
   if ((error = held.openEntry(GENERIC_WRITE | WRITE_DAC, 0, CREATE_NEW, made.h))) return error;
   if ((error = copyContent(copy.h, made.h, (ULONGLONG(info.nFileSizeHigh) << 32) | info.nFileSizeLow))) {
     deleteThrough(made.h);
