@@ -322,7 +322,28 @@ bool stillKept(const std::wstring& run, const std::string& name) {
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// The recorded owner (where this account may set it) and access list, on the file just made.
+// Giving a file another account's owner takes the restore privilege, which
+// an administrator's token holds but leaves off: on for that call only, as
+// it also opens any file for writing.
+void setOwner(HANDLE made, PSID owner) {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) token = nullptr;
+  TOKEN_PRIVILEGES on{1, {{{0, 0}, SE_PRIVILEGE_ENABLED}}}, before{};
+  DWORD size = 0;
+  const bool raised = token && LookupPrivilegeValueW(nullptr, L"SeRestorePrivilege", &on.Privileges[0].Luid) &&
+                      AdjustTokenPrivileges(token, FALSE, &on, sizeof before, &before, &size);
+  Handle forOwner;
+  forOwner.h = ReOpenFile(made, WRITE_OWNER, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                          FILE_FLAG_BACKUP_SEMANTICS);
+  if (forOwner.h != INVALID_HANDLE_VALUE)
+    SetSecurityInfo(forOwner.h, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, owner, nullptr, nullptr, nullptr);
+  if (raised) AdjustTokenPrivileges(token, FALSE, &before, 0, nullptr, nullptr);
+  if (token) CloseHandle(token);
+}
+
+// The recorded owner (where this account may set it) and access list, on
+// the file just made; an access list with inherited entries takes them from
+// its new folder.
 void applySecurity(HANDLE made, const std::string& sddl) {
   Local sd;
   if (sddl.empty() ||
@@ -334,17 +355,12 @@ void applySecurity(HANDLE made, const std::string& sddl) {
   SECURITY_DESCRIPTOR_CONTROL control = 0;
   DWORD revision = 0;
   GetSecurityDescriptorControl(sd.p, &control, &revision);
+  if (GetSecurityDescriptorOwner(sd.p, &owner, &defaulted) && owner) setOwner(made, owner);
   if (GetSecurityDescriptorDacl(sd.p, &present, &dacl, &defaulted) && present)
     SetSecurityInfo(made, SE_FILE_OBJECT,
                     DACL_SECURITY_INFORMATION | (control & SE_DACL_PROTECTED ? PROTECTED_DACL_SECURITY_INFORMATION
                                                                              : UNPROTECTED_DACL_SECURITY_INFORMATION),
                     nullptr, nullptr, dacl, nullptr);
-  if (GetSecurityDescriptorOwner(sd.p, &owner, &defaulted) && owner) {
-    Handle forOwner;
-    forOwner.h = ReOpenFile(made, WRITE_OWNER, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0);
-    if (forOwner.h != INVALID_HANDLE_VALUE)
-      SetSecurityInfo(forOwner.h, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, owner, nullptr, nullptr, nullptr);
-  }
 }
 
 }  // namespace
