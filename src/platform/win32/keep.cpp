@@ -433,7 +433,9 @@ std::vector<platform::KeptFile> keptFiles(const std::string& installFolder, bool
   std::vector<platform::KeptFile> files;
   std::wstring removed, wanted;
   if (removedFolder(removed)) return files;
-  if (!installFolder.empty() && widePath(installFolder, wanted)) wanted = withoutSlash(wanted);
+  // A folder it cannot name matches no run: never another folder's.
+  if (!installFolder.empty() && !widePath(installFolder, wanted)) return files;
+  wanted = withoutSlash(wanted);
   for (const auto& name : runs(removed)) {
     const std::wstring run = removed + L"\\" + name;
     std::string folder;
