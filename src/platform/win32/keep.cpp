@@ -410,7 +410,6 @@ DWORD keepAndDelete(HANDLE entry, const std::string& path) {
   if (!GetDiskFreeSpaceExW((run + L"\\").c_str(), &free, nullptr, nullptr)) return GetLastError();
   if (free.QuadPart < size + kSpareSpace) return ERROR_DISK_FULL;
   Place& p = place();
-  HeldPath held;
   Handle copy;
   std::string name;
   do {
