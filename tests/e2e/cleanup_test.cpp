@@ -303,6 +303,12 @@ TEST(Restore, PutsBackWhatTheLatestRunKept) {
   EXPECT_FALSE(exists(ini));
   EXPECT_EQ(run(R"(RESTORE,SILENT,"t:\app")"), 0u);
   EXPECT_EQ(Sandbox::read(ini), whole);
+  const Lines log = box.log(), restoreLog = {
+      "Starting Trace at {when}", "Start:{when}", "Parameter:RESTORE iLoop:0", "RESTORE parameter provided",
+      "Parameter:SILENT iLoop:1", "SILENT parameter provided", R"(Parameter:"t:\app" iLoop:2)",
+      R"(Skip parameter provided:|t:\app|)", "int_pos:2", R"(gstr_drive:t:\)", "Start Restore - using commandline",
+      "Found 1 files to restore", "Restore File:" + ini, "File:" + ini + " Restored!", "End:{when}"};
+  EXPECT_EQ(Lines(log.end() - std::min(log.size(), restoreLog.size()), log.end()), restoreLog);
   EXPECT_EQ(keptFiles(1), (std::map<std::string, std::string>{}));
 
   // Anyone given the right to change the folder could reach what is kept: not used, nothing deleted.
