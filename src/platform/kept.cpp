@@ -77,6 +77,12 @@ std::string normalized(std::string_view sddl) {
   return text;
 }
 
+uint64_t number(std::string_view digits) {
+  uint64_t value = 0;
+  for (const char c : digits) value = value * 10 + static_cast<uint64_t>(c - '0');
+  return value;
+}
+
 }  // namespace
 
 bool sameDescriptor(std::string_view present, std::string_view written) {
@@ -97,7 +103,7 @@ bool parse(std::string_view text, Line& line) {
   if (f.size() != 5 || !f[0].ends_with(".kept") || f[2].empty() ||
       f[2].find_first_not_of("0123456789") != std::string_view::npos || f[3].empty())
     return false;
-  line = {std::string(f[0]), std::string(f[1]), std::stoull(std::string(f[2])), std::string(f[3]), std::string(f[4])};
+  line = {std::string(f[0]), std::string(f[1]), number(f[2]), std::string(f[3]), std::string(f[4])};
   return true;
 }
 

@@ -4,7 +4,6 @@
 #include <sddl.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <memory>
 
@@ -121,8 +120,8 @@ DWORD makeFolder(const std::wstring& path, bool protect) {
   if (!protect || made) return ERROR_SUCCESS;
   bool probeMade = false;
   Handle probe;
-  const DWORD error =
-      createFolder(path + L"." + std::to_wstring(GetCurrentProcessId()) + L".new", sd.p, DELETE, probeMade, probe);
+  const DWORD error = createFolder(path + L"." + fromUtf8(std::to_string(GetCurrentProcessId())) + L".new", sd.p,
+                                   DELETE, probeMade, probe);
   if (probeMade) deleteThrough(probe.h);
   if (error || !probeMade) return error ? error : kRefused;
   const std::string present = descriptorText(folder.h), written = descriptorText(probe.h);
@@ -165,22 +164,35 @@ DWORD appendLine(const std::wstring& run, const std::string& line, DWORD disposi
   return error ? error : writeAll(list.h, line + "\r\n");
 }
 
+// Numbers written and read by hand: the C library's formatting would add
+// more to the program than all of its keeping.
+std::string digits(unsigned value, int width) {
+  std::string text(static_cast<std::size_t>(width), '0');
+  for (auto at = text.rbegin(); at != text.rend(); ++at, value /= 10) *at = static_cast<char>('0' + value % 10);
+  return text;
+}
+
 // A run's folder is named for its time (UTC), so that names sort as runs were made.
 std::wstring runName(const SYSTEMTIME& t) {
-  wchar_t name[32];
-  swprintf(name, 32, L"%04u%02u%02u-%02u%02u%02u-%03u", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond,
-           t.wMilliseconds);
-  return name;
+  return fromUtf8(digits(t.wYear, 4) + digits(t.wMonth, 2) + digits(t.wDay, 2) + "-" + digits(t.wHour, 2) +
+                  digits(t.wMinute, 2) + digits(t.wSecond, 2) + "-" + digits(t.wMilliseconds, 3));
 }
 
 bool runTime(const std::wstring& name, ULONGLONG& when) {
-  SYSTEMTIME t{};
-  unsigned y, mo, d, h, mi, s, ms;
+  if (name.size() != 19 || name[8] != L'-' || name[15] != L'-') return false;
+  bool valid = true;
+  const auto number = [&](std::size_t at, std::size_t width) {
+    WORD value = 0;
+    for (std::size_t i = at; i < at + width; ++i) {
+      valid = valid && name[i] >= L'0' && name[i] <= L'9';
+      value = static_cast<WORD>(value * 10 + (name[i] - L'0'));
+    }
+    return value;
+  };
+  const SYSTEMTIME t{number(0, 4),  number(4, 2), 0, number(6, 2), number(9, 2), number(11, 2),
+                     number(13, 2), number(16, 3)};
   FILETIME f;
-  if (name.size() != 19 || swscanf(name.c_str(), L"%4u%2u%2u-%2u%2u%2u-%3u", &y, &mo, &d, &h, &mi, &s, &ms) != 7)
-    return false;
-  t = {WORD(y), WORD(mo), 0, WORD(d), WORD(h), WORD(mi), WORD(s), WORD(ms)};
-  if (!SystemTimeToFileTime(&t, &f)) return false;
+  if (!valid || !SystemTimeToFileTime(&t, &f)) return false;
   when = (ULONGLONG(f.dwHighDateTime) << 32) | f.dwLowDateTime;
   return true;
 }
@@ -291,10 +303,8 @@ DWORD copyContent(HANDLE from, HANDLE to, ULONGLONG expected) {
 std::string localTimeText() {
   SYSTEMTIME t;
   GetLocalTime(&t);
-  char text[32];
-  std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute,
-                t.wSecond);
-  return text;
+  return digits(t.wYear, 4) + "-" + digits(t.wMonth, 2) + "-" + digits(t.wDay, 2) + " " + digits(t.wHour, 2) + ":" +
+         digits(t.wMinute, 2) + ":" + digits(t.wSecond, 2);
 }
 
 // Reads a run's list through its checked handle.
@@ -333,8 +343,8 @@ void setOwner(HANDLE made, PSID owner) {
   const bool raised = token && LookupPrivilegeValueW(nullptr, L"SeRestorePrivilege", &on.Privileges[0].Luid) &&
                       AdjustTokenPrivileges(token, FALSE, &on, sizeof before, &before, &size);
   Handle forOwner;
-  forOwner.h = ReOpenFile(made, WRITE_OWNER, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                          FILE_FLAG_BACKUP_SEMANTICS);
+  forOwner.h =
+      ReOpenFile(made, WRITE_OWNER, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_FLAG_BACKUP_SEMANTICS);
   if (forOwner.h != INVALID_HANDLE_VALUE)
     SetSecurityInfo(forOwner.h, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, owner, nullptr, nullptr, nullptr);
   if (raised) AdjustTokenPrivileges(token, FALSE, &before, 0, nullptr, nullptr);
