@@ -262,7 +262,8 @@ TEST(Automatic, KilledWhileDeletingKeepsEveryLineItWrote) {
 
 // RESTORE,SILENT after an unattended cleanup: with and without the installation folder, the latest run only; a
 // file now at the place stays (58) until it is gone; a folder on the way swapped for a link leads nowhere (75).
-// Of the leftovers, a hard-linked one goes uncopied. An existing folder of kept files with other rights is refused.
+// Of the leftovers, a hard-linked one goes uncopied. An existing folder of kept files with other rights is refused;
+// a kept copy with a second name, or a list line naming a file not the program's, does not go back.
 TEST(Restore, PutsBackWhatTheLatestRunKept) {
   Sandbox box;
   const std::string ini = R"(T:\Old\corvane.ini)", mdb = R"(T:\Old\Sub\corvane.mdb)", linked = R"(T:\Linked\corvane.mdb)",
@@ -317,6 +318,16 @@ TEST(Restore, PutsBackWhatTheLatestRunKept) {
   EXPECT_EQ(run(R"(CLEANUP,SILENT,"T:\App\")"), 75u);
   EXPECT_EQ(on({ini, mdb}), (std::vector<bool>{true, true}));
   host("chmod o-w " + removed);  // the prefix's other tests delete too
+
+  // Changed behind the program's back: a copy with a second name, a list line naming another file. Both stay kept.
+  EXPECT_EQ(run(R"(CLEANUP,SILENT,"T:\App\")"), 0u);
+  fs::path latest;
+  for (const auto& entry : fs::directory_iterator(widen(keepingFolder() + R"(\Removed)"))) latest = std::max(latest, entry.path());
+  std::string list = Sandbox::read(narrow((latest / "kept.txt").wstring()));
+  std::ofstream(latest / "kept.txt", std::ios::binary) << list.replace(list.find(R"(Sub\corvane.mdb)"), 15, R"(Sub\other.dat)");
+  host("ln " + shellQuote(hostPath((latest / "1.kept").wstring())) + " " + shellQuote(unixPath(R"(T:\second)")));
+  EXPECT_EQ(run("RESTORE,SILENT"), 75u);
+  EXPECT_EQ(on({ini, mdb, R"(T:\Old\Sub\other.dat)"}), (std::vector<bool>{false, false, false}));
 }
 
 }  // namespace
