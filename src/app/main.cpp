@@ -8,6 +8,7 @@
 #include "guard/unattended.h"
 #include "guard/win32/report.h"
 #include "platform/platform.h"
+#include "platform/win32/keep.h"
 #include "platform/win32/loader.h"
 #include "platform/win32/messages.h"
 #include "platform/win32/services.h"
@@ -25,6 +26,8 @@ win32::WindowHost windowHost;
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   win32::restrictLibrarySearch();
+  // Where the system has it: no junction an ordinary user made is followed. Elsewhere the held paths do that work.
+  win32::guardRedirection(libraries);
   // No window of ours takes typed text, and an input method would bring COM
   // into every run for nothing.
   ImmDisableIME(static_cast<DWORD>(-1));

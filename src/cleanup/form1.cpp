@@ -86,7 +86,10 @@ void Form1::Command2_Click() {
     g(100, [&] { int_result = desktop.MsgBox("Delete Files?", 20, "Delete Found Files"); });
     if (int_result != 6) return;
     int count = 0;
-    g(101, [&] { count = List1->ListCount(); });
+    g(101, [&] {
+      platform::fileSystem().BeginKeeping("");  // the window spares no folder
+      count = List1->ListCount();
+    });
     // The entries stay listed; a failed deletion is the guard's to report,
     // and going on moves to the next entry. This window lists everything it
     // finds, so it spares no folder.

@@ -111,7 +111,10 @@ void frmstatus::DeleteFiles() {
                    DumpModuleVariables};
   g.body([&] {
     int n = 0;
-    g(100, [&] { n = List1->ListCount(); });
+    g(100, [&] {
+      platform::fileSystem().BeginKeeping(gstr_skip);
+      n = List1->ListCount();
+    });
     g.For(101, i, 0, [&] { return n - 1LL; }, 104, [&] {
       g(102, [&] { TRACE::writetrace("Delete File:" + List1->List(i)); });
       // One statement, so that going on after a failed deletion records no success.

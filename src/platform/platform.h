@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "runtime/datetime.h"
 
@@ -30,6 +31,11 @@ struct FindData {
   char cFileName[kMaxPath] = {};
 };
 
+// A file the cleanup deleted and keeps: its run, its copy's name there, and its list line's fields.
+struct KeptFile {
+  std::string run, kept, removed, path, security;
+};
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
@@ -44,10 +50,28 @@ class FileSystem {
   // when a folder of the path below the drive's root or the file itself is a
   // link, a junction or a mount point, or when the file really lies inside
   // the folder `spared` (none when empty), however the path spells it.
+  // What it deletes it keeps first, in a folder only this run's kind of
+  // account reaches (README: "Where deleted files are kept"); what it cannot
+  // keep whole it does not delete.
   virtual void Kill(const std::string& path, const std::string& spared) = 0;
   // Makes the folder `path` (its parent must exist); raises 75 when it cannot,
   // or when the folder made is not where the path says (a link on the way).
   virtual void MkDir(const std::string& path) = 0;
+  // A cleanup run begins here, before its
+  // first deletion: it drops the kept runs older than 30 days and opens its
+  // own, so that a run that keeps nothing still counts as the latest. Any
+  // failure shows at the deletions.
+  virtual void BeginKeeping(const std::string& /*installFolder*/) {}
+  // The files still kept: of the latest run, the latest run for
+  // `installFolder` when it is not empty (`latestRun`), or of every run, newest first.
+  virtual std::vector<KeptFile> KeptFiles(const std::string& /*installFolder*/, bool /*latestRun*/) { return {}; }
+  // Puts a kept file back where it was, and keeps it no longer. Raises 58
+  // (a file is there now), 53 (no longer kept), 76 (a folder on the way is
+  // gone) or 75 (refused: a folder on the way is a link, or the file is not
+  // one of the program's).
+  virtual void Restore(const KeptFile& /*file*/) {}
+  // Whether this run keeps (and finds) files as the administrators' runs do.
+  virtual bool KeepsForAdministrators() { return false; }
 };
 
 // Text files by file number, 1 to 511. Every line written reaches the

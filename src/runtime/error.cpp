@@ -14,6 +14,7 @@ std::string standardDescription(int32_t number) {
     case errFileNotFound: return "File not found";
     case errBadFileMode: return "Bad file mode";
     case errFileAlreadyOpen: return "File already open";
+    case errFileAlreadyExists: return "File already exists";
     case errTooManyFiles: return "Too many files";
     case errPermissionDenied: return "Permission denied";
     case errPathFileAccess: return "Path/File access error";

@@ -18,6 +18,7 @@ enum ErrorNumber : int32_t {
   errFileNotFound = 53,
   errBadFileMode = 54,
   errFileAlreadyOpen = 55,
+  errFileAlreadyExists = 58,
   errTooManyFiles = 67,
   errPermissionDenied = 70,
   errPathFileAccess = 75,

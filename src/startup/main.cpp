@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "cleanup/form1.h"
+#include "cleanup/frmrestore.h"
 #include "cleanup/frmstatus.h"
+#include "cleanup/restore.h"
 #include "guard/guard.h"
 #include "guard/unattended.h"
 #include "platform/platform.h"
@@ -24,12 +26,16 @@ namespace {
 // The element is the word: blanks around it do not count, its letter case does.
 bool isWord(const std::string& element, std::string_view word) { return rt::Trim(element) == word; }
 
-// Both words: a run nobody watches, such as a silent install's.
+bool given(const std::vector<std::string>& args, std::string_view word) {
+  return std::any_of(args.begin(), args.end(), [&](const std::string& element) { return isWord(element, word); });
+}
+
+// The words that choose a mode; any other element names the installation folder.
+bool isModeWord(const std::string& trimmed) { return trimmed == "CLEANUP" || trimmed == "SILENT" || trimmed == "RESTORE"; }
+
+// CLEANUP (or RESTORE) and SILENT: a run nobody watches, such as a silent install's or its rollback's.
 bool unattendedRun(const std::vector<std::string>& args) {
-  const auto given = [&](std::string_view word) {
-    return std::any_of(args.begin(), args.end(), [&](const std::string& element) { return isWord(element, word); });
-  };
-  return given("CLEANUP") && given("SILENT");
+  return (given(args, "CLEANUP") || given(args, "RESTORE")) && given(args, "SILENT");
 }
 
 }  // namespace
@@ -44,7 +50,10 @@ void Main() {
   using TRACE::writetrace;
   // Known before the trace opens: not even a log that cannot be opened may
   // show a report when nobody is there to answer it.
-  const bool unattended = unattendedRun(rt::Split(platform::process().CommandLine(), ','));
+  const auto words = rt::Split(platform::process().CommandLine(), ',');
+  const bool unattended = unattendedRun(words);
+  // RESTORE puts back what a cleanup kept; CLEANUP beside it wins, as a cleanup never undoes itself.
+  const bool restoring = given(words, "RESTORE") && !given(words, "CLEANUP");
   if (unattended) guard::beginUnattended(writetrace);
 
   guard::Guarded g{"module1", "Main", guard::noParameters(),
@@ -66,10 +75,11 @@ void Main() {
           writetrace("CLEANUP parameter provided");
         }
         if (isWord(element(), "SILENT")) writetrace("SILENT parameter provided");
+        if (isWord(element(), "RESTORE")) writetrace("RESTORE parameter provided");
       });
       g(106, [&] {
         const std::string trimmed = rt::Trim(element());
-        if (!trimmed.empty() && trimmed != "CLEANUP" && trimmed != "SILENT") gstr_skip = element();
+        if (!trimmed.empty() && !isModeWord(trimmed)) gstr_skip = element();
       });
       g(107, [&] { gstr_skip = rt::Replace(gstr_skip, "\"", ""); });
     });
@@ -82,7 +92,17 @@ void Main() {
         g(113, [&] { writetrace("gstr_drive:" + gstr_drive); });
       }
     }
-    if (bln_cleanup) {
+    if (restoring) {
+      g(125, [&] { writetrace("Start Restore - using commandline"); });
+      g(126, [&] {
+        if (unattended)
+          cleanup::RestoreKept(gstr_skip);
+        else
+          ui::windows().Show(cleanup::frmrestore::instance(), true);
+      });
+      g(127, [&] { writetrace("End:" + rt::dateTimeText()); });
+      g(128, [&] { platform::End(guard::exitCode()); });
+    } else if (bln_cleanup) {
       // Nobody is there to answer: taken as Yes, and the next box as OK.
       g(114, [&] {
         int_result = unattended ? 6

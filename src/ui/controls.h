@@ -24,6 +24,10 @@ class ListBox {
   virtual int ListCount() const = 0;
   // Raises "Subscript out of range" (9) outside 0..ListCount-1.
   virtual std::string List(int index) const = 0;
+  virtual void Clear() {}
+  // Only a list box that selects many has a selection to tell.
+  virtual void Selected(int /*index*/, bool /*selected*/) {}
+  virtual bool Selected(int /*index*/) const { return false; }
 };
 
 // Lists the names of the files in one folder.

@@ -25,6 +25,13 @@ constexpr ControlLayout frmstatusControls[] = {
     {"Label7", K::Label, 2280, 1800, 6855, 375, 4, ""},
     {"List1", K::ListBox, 240, 2400, 9135, 1740, 5, ""},
 };
+// Beside the windows Setup shows: the list is that of the cleanup windows, selecting many.
+constexpr ControlLayout frmrestoreControls[] = {
+    {"Label1", K::Label, 240, 240, 9135, 615, 2, "", true},
+    {"List1", K::MultiSelectListBox, 240, 960, 9135, 4380, 0, ""},
+    {"Command1", K::CommandButton, 5520, 5520, 1695, 615, 1, "Restore"},
+    {"Command2", K::CommandButton, 7680, 5520, 1695, 615, 3, "Close"},
+};
 // Only the file list is used; the window's pictures and dialog control are left out.
 constexpr ControlLayout frmpicsControls[] = {
     {"FDirectory", K::FileListBox, 3420, 2250, 2130, 615, 0, ""},
@@ -39,6 +46,7 @@ int FormLayout::controlId(std::string_view controlName) const {
 
 const FormLayout kForm1Layout{"Form1", "Cleanup Corvane Files", 9750, 7845, form1Controls};
 const FormLayout kFrmpicsLayout{"frmpics", "Pictures", 9000, 5625, frmpicsControls};
+const FormLayout kFrmrestoreLayout{"frmrestore", "Restore Corvane Files", 9630, 6375, frmrestoreControls};
 const FormLayout kFrmstatusLayout{"frmstatus", "Corvane File Cleanup", 9630, 4365, frmstatusControls};
 
 }  // namespace ui

@@ -6,7 +6,7 @@
 
 namespace ui {
 
-enum class ControlKind { Label, ListBox, CommandButton, FileListBox };
+enum class ControlKind { Label, ListBox, CommandButton, FileListBox, MultiSelectListBox };
 
 struct ControlLayout {
   const char* name;
@@ -32,6 +32,7 @@ struct FormLayout {
 extern const FormLayout kForm1Layout;
 extern const FormLayout kFrmstatusLayout;
 extern const FormLayout kFrmpicsLayout;  // never shown
+extern const FormLayout kFrmrestoreLayout;
 
 constexpr const char* kFontFace = "Verdana";
 constexpr double kFontPoints = 9.75;

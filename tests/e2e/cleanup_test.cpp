@@ -12,6 +12,8 @@
 namespace e2e {
 namespace {
 
+using namespace std::string_literals;
+
 namespace fs = std::filesystem;
 
 // Asked of the Unix side: the program's ANSI calls cannot name some of these paths.
@@ -74,6 +76,10 @@ void cleanup(Tree tree, const std::string& tail = R"(CLEANUP,"T:\App\")", const 
   EXPECT_EQ(exitCode, std::optional<DWORD>(0));
   for (const auto& f : tree.deleted) EXPECT_FALSE(onDisk(f)) << f;
   for (const auto& f : tree.kept) EXPECT_TRUE(onDisk(f)) << f;
+  // Each deleted file kept whole; nothing that stayed, the installation's files among them.
+  std::map<std::string, std::string> kept;
+  for (const auto& f : tree.deleted) kept[f] = "left behind\r\n";
+  EXPECT_EQ(keptFiles(), kept);
   Lines traced;
   for (const auto& f : tree.deleted) traced.push_back(ansi(f));
   EXPECT_EQ(box.log(), cleanupTrace(mainLines, traced));
@@ -252,6 +258,76 @@ TEST(Automatic, KilledWhileDeletingKeepsEveryLineItWrote) {
   EXPECT_EQ(Lines(both.begin(), both.begin() + first.size()), first) << "the next run appends";
   check(both, first.size());
   EXPECT_TRUE(left.empty());
+}
+
+// RESTORE,SILENT after an unattended cleanup: with and without the installation folder, the latest run only; a
+// file now at the place stays (58) until it is gone; a folder on the way swapped for a link leads nowhere (75).
+// Of the leftovers, a hard-linked one goes uncopied. An existing folder of kept files with other rights is refused;
+// a kept copy with a second name, or a list line naming a file not the program's, does not go back.
+TEST(Restore, PutsBackWhatTheLatestRunKept) {
+  Sandbox box;
+  const std::string ini = R"(T:\Old\corvane.ini)", mdb = R"(T:\Old\Sub\corvane.mdb)", linked = R"(T:\Linked\corvane.mdb)",
+                    spared = R"(T:\App\corvane.ini)", whole = "kept\0whole\xff\r\n"s;
+  for (const auto& f : {mdb, spared, linked}) plant(f);
+  std::ofstream(widen(ini).c_str(), std::ios::binary) << whole;
+  host("ln " + shellQuote(unixPath(linked)) + " " + shellQuote(unixPath(R"(T:\Linked\other.dat)")));
+  const auto run = [&](const std::string& args) {
+    Process app = Process::start(box.exe(), args);
+    confirm(app, true);
+    return app.waitExit(Ms(60000)).value_or(9999);
+  };
+  const auto on = [](std::vector<std::string> paths) {
+    std::vector<bool> there;
+    for (const auto& p : paths) there.push_back(exists(p));
+    return there;
+  };
+  EXPECT_EQ(run(R"(CLEANUP,SILENT,"T:\App\")"), 0u);
+  EXPECT_EQ(on({ini, mdb, linked, spared}), (std::vector<bool>{false, false, false, true}));
+  EXPECT_EQ(keptFiles(), (std::map<std::string, std::string>{{ini, whole}, {mdb, "left behind\r\n"}}));
+
+  const std::string stale = keepingFolder() + R"(\Removed\20201108-000000-000)";  // a run more than 30 days old
+  plant(stale + R"(\1.kept)");
+  plant(ini);  // a file now at the place
+  EXPECT_EQ(run("RESTORE,SILENT"), 58u);
+  EXPECT_EQ(Sandbox::read(ini) + Sandbox::read(mdb), "left behind\r\nleft behind\r\n");
+  EXPECT_EQ(keptFiles(), (std::map<std::string, std::string>{{ini, whole}}));
+  const std::string old = shellQuote(unixPath(R"(T:\Old)")), away = shellQuote(unixPath(R"(U:\Elsewhere)"));
+  host("rm -rf " + away + " && mkdir " + away + " && mv " + old + " " + old + ".aside && ln -s " + away + " " + old);
+  EXPECT_EQ(run("RESTORE,SILENT"), 75u);
+  EXPECT_FALSE(exists(R"(U:\Elsewhere\corvane.ini)")) << "written through the link";
+  host("rm " + old + " && mv " + old + ".aside " + old + " && rm " + shellQuote(unixPath(ini)));
+
+  // A later run that keeps nothing is the latest: RESTORE alone puts nothing back, the folder's own run still does.
+  EXPECT_EQ(run(R"(CLEANUP,SILENT,"T:\")"), 0u);
+  EXPECT_FALSE(exists(stale)) << "kept beyond 30 days";
+  EXPECT_EQ(run("RESTORE,SILENT"), 0u);
+  EXPECT_FALSE(exists(ini));
+  EXPECT_EQ(run(R"(RESTORE,SILENT,"t:\app")"), 0u);
+  EXPECT_EQ(Sandbox::read(ini), whole);
+  const Lines log = box.log(), restoreLog = {
+      "Starting Trace at {when}", "Start:{when}", "Parameter:RESTORE iLoop:0", "RESTORE parameter provided",
+      "Parameter:SILENT iLoop:1", "SILENT parameter provided", R"(Parameter:"t:\app" iLoop:2)",
+      R"(Skip parameter provided:|t:\app|)", "int_pos:2", R"(gstr_drive:t:\)", "Start Restore - using commandline",
+      "Found 1 files to restore", "Restore File:" + ini, "File:" + ini + " Restored!", "End:{when}"};
+  EXPECT_EQ(Lines(log.end() - std::min(log.size(), restoreLog.size()), log.end()), restoreLog);
+  EXPECT_EQ(keptFiles(1), (std::map<std::string, std::string>{}));
+
+  // Anyone given the right to change the folder could reach what is kept: not used, nothing deleted.
+  const std::string removed = shellQuote(unixPath(keepingFolder() + R"(\Removed)"));
+  host("chmod o+w " + removed);
+  EXPECT_EQ(run(R"(CLEANUP,SILENT,"T:\App\")"), 75u);
+  EXPECT_EQ(on({ini, mdb}), (std::vector<bool>{true, true}));
+  host("chmod o-w " + removed);  // the prefix's other tests delete too
+
+  // Changed behind the program's back: a copy with a second name, a list line naming another file. Both stay kept.
+  EXPECT_EQ(run(R"(CLEANUP,SILENT,"T:\App\")"), 0u);
+  fs::path latest;
+  for (const auto& entry : fs::directory_iterator(widen(keepingFolder() + R"(\Removed)"))) latest = std::max(latest, entry.path());
+  std::string list = Sandbox::read(narrow((latest / "kept.txt").wstring()));
+  std::ofstream(latest / "kept.txt", std::ios::binary) << list.replace(list.find(R"(Sub\corvane.mdb)"), 15, R"(Sub\other.dat)");
+  host("ln " + shellQuote(hostPath((latest / "1.kept").wstring())) + " " + shellQuote(unixPath(R"(T:\second)")));
+  EXPECT_EQ(run("RESTORE,SILENT"), 75u);
+  EXPECT_EQ(on({ini, mdb, R"(T:\Old\Sub\other.dat)"}), (std::vector<bool>{false, false, false}));
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <optional>
 #include <regex>
 #include <set>
@@ -123,7 +124,14 @@ inline std::string appDataFolder(int csidl = CSIDL_COMMON_APPDATA) {
 // Where the log goes when no other folder takes it.
 inline std::string ownLogFolder() { return appDataFolder(CSIDL_LOCAL_APPDATA) + "\\CorvaneFileCleanup"; }
 
-// An empty test drive T:, and no log nor product folder left from earlier runs.
+// Where the program keeps what it deletes: every run under Wine has the administrators' rights.
+inline std::string keepingFolder() {
+  char path[MAX_PATH] = {};
+  SHGetFolderPathA(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, path);
+  return std::string(path) + "\\CorvaneFileCleanup";
+}
+
+// An empty test drive T:, and no log, product folder or kept file left from earlier runs.
 class Sandbox {
  public:
   Sandbox();
@@ -419,7 +427,7 @@ inline bool exists(const std::string& p) { return GetFileAttributesW(widen(p).c_
 inline void plant(const std::string& windowsPath) {
   const fs::path path(widen(windowsPath));
   fs::create_directories(path.parent_path());
-  std::ofstream(path) << "left behind\r\n";
+  std::ofstream(path, std::ios::binary) << "left behind\r\n";
 }
 
 inline Sandbox::Sandbox() : exe_(narrow(dosPath(CORVANE_EXE))), folder_(exe_.substr(0, exe_.rfind('\\'))) {
@@ -429,6 +437,28 @@ inline Sandbox::Sandbox() : exe_(narrow(dosPath(CORVANE_EXE))), folder_(exe_.sub
   fs::remove(logPath(), ignored);
   fs::remove(logPath(ownLogFolder()), ignored);
   fs::remove_all(appDataFolder() + "\\corvane3", ignored);
+  fs::remove_all(widen(keepingFolder()), ignored);
+}
+
+// What a run (0 the latest, 1 the one before) still keeps, by original path, as its list says and byte for byte.
+inline std::map<std::string, std::string> keptFiles(std::size_t run = 0) {
+  std::vector<fs::path> runs;
+  for (const auto& entry : fs::directory_iterator(widen(keepingFolder() + "\\Removed"))) runs.push_back(entry.path());
+  std::sort(runs.rbegin(), runs.rend());
+  std::map<std::string, std::string> kept;
+  if (run >= runs.size()) return kept;
+  std::ifstream list(runs[run] / "kept.txt", std::ios::binary);
+  std::string line;
+  std::getline(list, line);
+  EXPECT_TRUE(line.starts_with("Installation folder:\t")) << line;
+  while (std::getline(list, line)) {  // copy, time removed, size, path, SDDL
+    std::vector<std::string> f;
+    std::istringstream fields(line);
+    for (std::string field; std::getline(fields, field, '\t');) f.push_back(field);
+    if (f.size() >= 4 && fs::exists(runs[run] / f[0]))
+      kept[f[3]] = Sandbox::read(narrow((runs[run] / f[0]).wstring()));
+  }
+  return kept;
 }
 
 inline std::string Sandbox::read(const std::string& path) {

@@ -124,6 +124,10 @@ TEST_P(DeleteFaults, AreReportedAndAnsweredAsTheUserChooses) {
   EXPECT_EQ((std::vector<bool>{exists(kFirst), exists(kMiddle), exists(kLast), exists(kSpared), exists(kDatabase)}),
             (std::vector<bool>{false, !freed, c.exitCode != 0 || c.swapTo, true, database}))
       << "on the drive: first, middle, last, spared, the installation's database";
+  std::map<std::string, std::string> kept;  // what was deleted, and nothing that stayed
+  for (const auto& f : {kFirst, kMiddle, kLast})
+    if (!exists(f)) kept[f] = "left behind\r\n";
+  EXPECT_EQ(keptFiles(), kept);
   std::set<std::string> failed{kMiddle};
   if (freed) failed.clear();
   if (c.swapTo || c.unattended) failed.insert(kLast);

@@ -9,6 +9,8 @@
 namespace e2e {
 namespace {
 
+using namespace std::string_literals;
+
 // A leftover outside the installation folder, free, then one the cleanup
 // cannot delete (read-only: error 75, Abort to every report when attended).
 // `switches` start the installer: NSIS's as a person would or silent (/S), msiexec's quiet (/qn) or basic (/qb).
@@ -57,6 +59,25 @@ void install(const std::string& switches) {
                                 {leftover}, {stuck ? leftover : ""}) +
                        (stuck ? Lines{"CorvaneFileCleanup - Error", "Error Number: 75", "Answer: Ignore"} : Lines{}));
   }
+}
+
+// An install that fails after the cleanup (a later step of the package ends badly) rolls back: the leftovers the
+// cleanup deleted come back, byte for byte, and the product goes.
+TEST(Installer, PackageThatFailsAfterTheCleanupPutsTheLeftoversBack) {
+  if (*CORVANE_MSI_SKIPPED) GTEST_SKIP() << CORVANE_MSI_SKIPPED;
+  Sandbox box;
+  const std::string folder = R"(T:\Program Files\Corvane)", leftover = R"(T:\Old\corvane.mdb)",
+                    whole = "an\0earlier\xff database\r\n"s;
+  Process::start(R"(C:\windows\system32\msiexec.exe)", "/qn /x \"" + narrow(dosPath(CORVANE_MSI)) + "\"").waitExit(Ms(60000));
+  fs::create_directories(widen(R"(T:\Old)"));
+  std::ofstream(widen(leftover).c_str(), std::ios::binary) << whole;
+  Process setup = Process::start(R"(C:\windows\system32\msiexec.exe)",
+                                 "/qn /i \"" + narrow(dosPath(CORVANE_MSI_FAILS)) + "\" INSTALLDIR=\"" + folder + "\"");
+  const auto code = setup.waitExit(Ms(60000));
+  EXPECT_TRUE(code == std::optional<DWORD>(1603) || code == std::optional<DWORD>(1627)) << "not failed: " << code.value_or(0);
+  EXPECT_EQ(Sandbox::read(leftover), whole);
+  EXPECT_FALSE(exists(folder + R"(\CorvaneFileCleanup.exe)")) << "still installed";
+  EXPECT_EQ(keptFiles(), (std::map<std::string, std::string>{}));
 }
 
 TEST(Installer, AttendedCallHandsTheExitCodeToTheScript) { install("/D="); }

@@ -85,7 +85,9 @@ TEST(Interactive, FindListsDeleteFilesDeletesAndClosingEnds) {
   host("rm " + deep + " && mv " + deep + ".aside " + deep);
   EXPECT_TRUE(exists(mdb));
 
-  // A second Find adds to the list, which kept its entries.
+  EXPECT_EQ(keptFiles(), (std::map<std::string, std::string>{{first, "left behind\r\n"}}));
+
+  // A second Find adds to the list, which kept its entries; what was kept is not found again.
   EXPECT_EQ(find(), (std::vector<std::wstring>{widen(first), widen(held), widen(mdb), widen(held), widen(mdb)}));
   EXPECT_EQ(text(count), L"5");
   ASSERT_TRUE(PostMessageW(main, WM_CLOSE, 0, 0));
@@ -93,6 +95,35 @@ TEST(Interactive, FindListsDeleteFilesDeletesAndClosingEnds) {
   EXPECT_EQ(box.log(), (Lines{"Starting Trace at {when}", "Start:{when}", "Skip parameter provided:||",
                               "No cleanup parameter supplied display main screen",
                               "No parameters supplied display main screen", "End:{when}", "Ending Trace at {when}"}));
+}
+
+// RESTORE: the kept files in a list, all selected; Restore puts them back and says how many went; Close ends it.
+TEST(Interactive, RestoreWindowPutsBackTheSelectedFiles) {
+  Sandbox box;
+  const std::string ini = R"(T:\Old\corvane.ini)", mdb = R"(T:\Old\corvane.mdb)";
+  for (const auto& f : {ini, mdb}) plant(f);
+  Process cleanup = Process::start(box.exe(), R"(CLEANUP,SILENT,"T:\App\")");
+  ASSERT_EQ(cleanup.waitExit(Ms(60000)), std::optional<DWORD>(0));
+  plant(mdb);  // a file now at the place
+  Process app = Process::start(box.exe(), "RESTORE");
+  const auto& layout = ui::kFrmrestoreLayout;
+  HWND window = waitForm(app, layout);
+  ASSERT_TRUE(window) << "no window";
+  checkCaptions(window, layout);
+  const HWND list = control(window, layout, "List1");
+  const auto items = listItems(list).value_or(std::vector<std::wstring>{});
+  ASSERT_EQ(items.size(), 2u);
+  EXPECT_TRUE(items[0].ends_with(L"   " + widen(mdb)) && items[1].ends_with(L"   " + widen(ini))) << "newest first";
+  EXPECT_EQ(send(list, LB_GETSELCOUNT, 0, 0), std::optional<LRESULT>(2)) << "all selected";
+  EXPECT_TRUE(press(window, layout.controlId("Command1")));
+  const auto said = waitMessageBox(app, L"Restore Corvane Files", kStep);
+  ASSERT_TRUE(said) << "no message";
+  EXPECT_EQ(said->text, L"1 file restored.\r\n\r\nStill kept:\r\n" + widen(mdb) + L": File already exists (58)");
+  ASSERT_TRUE(answer(said->hwnd, IDOK));
+  EXPECT_TRUE(exists(ini));
+  EXPECT_EQ(listItems(list).value_or(std::vector<std::wstring>{}).size(), 1u) << "what went back is no longer listed";
+  EXPECT_TRUE(press(window, layout.controlId("Command2")));
+  EXPECT_EQ(app.waitExit(kStep), std::optional<DWORD>(0));
 }
 
 }  // namespace

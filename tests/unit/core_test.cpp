@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "cleanup/search.h"
+#include "platform/kept.h"
 #include "runtime/datetime.h"
 #include "support/doubles.h"
 #include "trace/trace.h"
@@ -175,6 +176,40 @@ TEST(FINDFILESAPI, EntersPlaceholdersButNoLinksAndFindsTheSecondNameEverywhere) 
     EXPECT_EQ(search("corvane.mdb"), c.mdb) << c.tag;
     EXPECT_EQ(answers.size(), c.failsIn.empty() ? 2u : 0u) << "reports";
   }
+}
+
+// An existing folder of kept files serves only with the descriptor the program writes, however the system spells it.
+TEST(Kept, AFolderServesOnlyWithTheDescriptorTheProgramWrites) {
+  const struct {
+    const char* present;
+    bool same;
+  } cases[] = {
+      {"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", true},
+      {"O:S-1-5-32-544G:SYD:PAI(A;CIOI;0x1f01ff;;;S-1-5-32-544)(A;OICI;FA;;;S-1-5-18)", true},
+      {"O:S-1-5-21-1-2-3-1001D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", false},          // a user's own
+      {"O:BAD:(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", false},                            // inherits from above
+      {"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)", false},     // users may read
+      {"O:BAD:P(A;OICIID;FA;;;SY)(A;OICI;FA;;;BA)", false},                         // an inherited entry
+      {"O:BAD:P(A;;FA;;;SY)(A;OICI;FA;;;BA)", false},                               // not passed below
+      {"O:BAD:P(D;OICI;FA;;;SY)(A;OICI;FA;;;BA)", false},
+      {"O:BAD:P(A;OICI;FA;;;SY)", false},
+      {"O:BAD:NO_ACCESS_CONTROL", false},
+      {"", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(kept::sameDescriptor(c.present, kept::kFolderSddl), c.same) << c.present;
+}
+
+// RESTORE reads back what the cleanup wrote, and takes no damaged line for a kept file.
+TEST(Kept, ListLinesReadBackAsWritten) {
+  const kept::Line line{"12.kept", "2026-12-08 20:33:55", 5000000000, "C:\\Users\\Zo\xC3\xAB\\corvane.ini", "O:BAD:(A;;FA;;;BA)"};
+  kept::Line read;
+  ASSERT_TRUE(kept::parse(kept::format(line), read));
+  EXPECT_EQ(kept::format(read), kept::format(line));
+  std::string folder;
+  EXPECT_TRUE(kept::parseHead(kept::listHead("T:\\App\\"), folder) && folder == "T:\\App\\");
+  for (const char* damaged : {"Installation folder:\tT:\\App\\", "1.kept\tnow\tbig\tC:\\x\t", "1.txt\tnow\t1\tC:\\x\t",
+                              "1.kept\tnow\t1\t\t", "1.kept\tnow\t1\tC:\\x"})
+    EXPECT_FALSE(kept::parse(damaged, read)) << damaged;
 }
 
 }  // namespace

@@ -5,7 +5,10 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <tuple>
+
 #include "platform/win32/com.h"
+#include "platform/win32/keep.h"
 #include "platform/win32/services.h"
 #include "runtime/error.h"
 #include "sysfolders/csystemfolders.h"
@@ -37,6 +40,36 @@ class NoLibraries final : public platform::Libraries {
   platform::ProcAddress GetProcAddress(platform::ModuleHandle, const std::string&) override { return 0; }
   bool FreeLibrary(platform::ModuleHandle) override { return false; }
 };
+
+// The redirection guard is looked up in kernel32 at run time and asked for
+// with its number and its one flag; a system without it is no failure.
+// Wine's own call is a stub: only the asking shows.
+struct Asked {
+  int policy = 0;
+  DWORD flags = 0;
+  SIZE_T size = 0;
+} asked;
+BOOL WINAPI recordPolicy(int policy, void* buffer, SIZE_T size) {
+  asked = {policy, *static_cast<DWORD*>(buffer), size};
+  return TRUE;
+}
+class Kernel32Only final : public platform::Libraries {
+ public:
+  platform::ModuleHandle GetModuleHandleA(const std::string& name) override { return name == "kernel32"; }
+  platform::ModuleHandle LoadLibraryA(const std::string&) override { return 0; }
+  platform::ProcAddress GetProcAddress(platform::ModuleHandle module, const std::string& name) override {
+    return module == 1 && name == "SetProcessMitigationPolicy" ? reinterpret_cast<platform::ProcAddress>(&recordPolicy) : 0;
+  }
+  bool FreeLibrary(platform::ModuleHandle) override { return false; }
+};
+
+TEST(GuardRedirection, AsksForTheEnforcedRedirectionTrustPolicyWhereThereIsOne) {
+  NoLibraries none;
+  Kernel32Only kernel32;
+  EXPECT_FALSE(win32::guardRedirection(none));
+  EXPECT_TRUE(win32::guardRedirection(kernel32));
+  EXPECT_EQ(std::tuple(asked.policy, asked.flags, asked.size), std::tuple(16, DWORD(1), sizeof(DWORD)));
+}
 
 bool shfolderLoaded() { return GetModuleHandleA("shfolder") != nullptr; }
 
@@ -112,6 +145,8 @@ TEST(FileSystem, SparesTheFolderWhereverItIsAndAppendsOnlyToAFileOfOneName) {
   CreateDirectoryA(app.c_str(), nullptr);
   const auto plant = [&] { CloseHandle(CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr)); };
   win32::FileSystem files;
+  win32::SpecialFolders shell;  // where the deleted file is kept
+  platform::install({&files, nullptr, nullptr, nullptr, nullptr, &shell});
   const auto kill = [&](const std::string& spared) {
     try {
       files.Kill(file, spared);

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "platform/win32/held_path.h"
+#include "platform/win32/keep.h"
 #include "platform/win32/native_view.h"
 #include "platform/win32/services.h"
 #include "runtime/error.h"
@@ -78,6 +79,7 @@ void FileSystem::Kill(const std::string& path, const std::string& spared) {
   // A spared folder too long to name spares everything: nothing is deleted.
   std::wstring sparedWide;
   const bool sparedNamed = spared.empty() || widePath(spared, sparedWide);
+  prepareKeeping();
   const NativeFileView native;
   // The folders are held until the file is gone, and the file goes through
   // its own handle: what was checked is what is deleted.
@@ -88,10 +90,33 @@ void FileSystem::Kill(const std::string& path, const std::string& spared) {
   if (!error) {
     if (!sparedNamed || (!sparedWide.empty() && liesInside(file, sparedWide)))
       error = kRefused;
-    else if (!deleteThrough(file))
-      error = GetLastError();
+    else
+      error = keepAndDelete(file, path);
     CloseHandle(file);
   }
+  raiseFor(error);
+}
+
+void FileSystem::BeginKeeping(const std::string& installFolder) {
+  beginKeeping(installFolder);
+}
+
+std::vector<platform::KeptFile> FileSystem::KeptFiles(const std::string& installFolder, bool latestRun) {
+  return keptFiles(installFolder, latestRun);
+}
+
+void FileSystem::Restore(const platform::KeptFile& file) {
+  prepareKeeping();
+  const NativeFileView native;
+  const DWORD error = restoreKept(file);
+  if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) rt::raise(rt::errFileAlreadyExists);
+  if (error == ERROR_PATH_NOT_FOUND) rt::raise(rt::errPathNotFound);
+  raiseFor(error);
+}
+
+bool FileSystem::KeepsForAdministrators() { return keepsForAdministrators(); }
+
+void FileSystem::raiseFor(unsigned long error) {
   switch (error) {
     case ERROR_SUCCESS:
       return;

@@ -106,8 +106,14 @@ HeldPath::~HeldPath() {
 }
 
 DWORD HeldPath::holdFolders(const std::string& ansiPath, bool trustedOwners) {
+  std::wstring wide;
+  if (!widePath(ansiPath, wide)) return GetLastError();
+  return holdFolders(std::move(wide), trustedOwners);
+}
+
+DWORD HeldPath::holdFolders(std::wstring wide, bool trustedOwners) {
   trustedOwners_ = trustedOwners;
-  if (!widePath(ansiPath, path_)) return GetLastError();
+  path_ = std::move(wide);
   const std::wstring& path = path_;
   const std::size_t root = rootLength(path);
   if (!root || path.size() == root) return ERROR_INVALID_NAME;
@@ -175,6 +181,18 @@ DWORD HeldPath::openEntry(DWORD access, DWORD share, DWORD disposition, HANDLE& 
   if (entry == INVALID_HANDLE_VALUE) return GetLastError();
   if (checked(entry, false)) return ERROR_SUCCESS;
   if (making) deleteThrough(entry);
+  CloseHandle(entry);
+  entry = INVALID_HANDLE_VALUE;
+  return kRefused;
+}
+
+DWORD HeldPath::openFolder(DWORD access, DWORD share, HANDLE& entry) {
+  entry = CreateFileW(path_.c_str(), access | FILE_READ_ATTRIBUTES, share, nullptr, OPEN_EXISTING,
+                      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (entry == INVALID_HANDLE_VALUE) return GetLastError();
+  bool isFolder = false;
+  const std::wstring name = path_.substr(path_.rfind(L'\\') + 1);
+  if (!isLink(entry, isFolder) && isFolder && samePath(finalPath(entry), expected_ + L"\\" + name)) return ERROR_SUCCESS;
   CloseHandle(entry);
   entry = INVALID_HANDLE_VALUE;
   return kRefused;

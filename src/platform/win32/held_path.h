@@ -33,6 +33,8 @@ class HeldPath {
   // `trustedOwners`, the innermost folder and then the entry must also be
   // owned by the administrators, the system account or this run's account.
   DWORD holdFolders(const std::string& path, bool trustedOwners = false);
+  // The same for a path already in UTF-16 (read back from a kept files' list).
+  DWORD holdFolders(std::wstring path, bool trustedOwners = false);
   // Then opens the entry itself as CreateFileW would, without following a
   // link, and checks it: no link, and where the path says. ERROR_SUCCESS with
   // the handle (the caller's to close), the system's error, or kRefused (a
@@ -40,6 +42,8 @@ class HeldPath {
   DWORD openEntry(DWORD access, DWORD share, DWORD disposition, HANDLE& entry);
   // Or makes the entry a new folder, checked as an entry is.
   DWORD makeFolder();
+  // The same for an existing folder, checked alike: no link, and where the path says.
+  DWORD openFolder(DWORD access, DWORD share, HANDLE& entry);
 
  private:
   // The entry's handle is no link, a folder or not as asked, where the path says and owned as asked.

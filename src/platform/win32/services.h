@@ -17,6 +17,14 @@ class FileSystem final : public platform::FileSystem {
   uint32_t GetFileAttributesA(const std::string& path) override;
   void Kill(const std::string& path, const std::string& spared) override;
   void MkDir(const std::string& path) override;
+  void BeginKeeping(const std::string& installFolder) override;
+  std::vector<platform::KeptFile> KeptFiles(const std::string& installFolder, bool latestRun) override;
+  void Restore(const platform::KeptFile& file) override;
+  bool KeepsForAdministrators() override;
+
+ private:
+  // The run-time error for a system error code, as every failed deletion has it.
+  static void raiseFor(unsigned long error);
 };
 
 class TextFiles final : public platform::TextFiles {

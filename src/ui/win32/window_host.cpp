@@ -106,6 +106,11 @@ class ListBox final : public ui::ListBox, Deferred {
     text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
     return text;
   }
+  void Clear() override { SendMessageA(window_, LB_RESETCONTENT, 0, 0); }
+  void Selected(int index, bool selected) override {
+    SendMessageA(window_, LB_SETSEL, selected, static_cast<LPARAM>(index));
+  }
+  bool Selected(int index) const override { return SendMessageA(window_, LB_GETSEL, static_cast<WPARAM>(index), 0) > 0; }
 
  private:
   void apply() override {
@@ -312,9 +317,11 @@ HWND createControl(Window& w, const ui::ControlLayout& c, int id, const Dpi& dpi
       style |= SS_LEFT | SS_NOPREFIX;
       break;
     case ui::ControlKind::ListBox:
+    case ui::ControlKind::MultiSelectListBox:
       windowClass = "LISTBOX";
       // Kept in the order added, and at its designed height.
       style |= WS_VSCROLL | WS_BORDER | WS_TABSTOP | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT;
+      if (c.kind == ui::ControlKind::MultiSelectListBox) style |= LBS_EXTENDEDSEL;
       break;
     case ui::ControlKind::CommandButton:
       windowClass = "BUTTON";
@@ -361,7 +368,7 @@ void create(Window& w) {
     const ui::ControlLayout& c = layout.controls[i];
     const HWND control = createControl(w, c, 1000 + static_cast<int>(i), dpi);
     if (c.kind == ui::ControlKind::Label) w.labels[c.name] = std::make_unique<Label>(control);
-    if (c.kind == ui::ControlKind::ListBox) w.lists[c.name] = std::make_unique<ListBox>(control);
+    if (c.kind == ui::ControlKind::ListBox || c.kind == ui::ControlKind::MultiSelectListBox) w.lists[c.name] = std::make_unique<ListBox>(control);
     if (c.kind == ui::ControlKind::FileListBox) w.fileLists[c.name] = std::make_unique<FileListBox>(control);
   }
   w.form.Bind(w);

@@ -1,0 +1,505 @@
+#include "platform/win32/keep.h"
+
+#include <aclapi.h>
+#include <sddl.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#include "platform/kept.h"
+#include "platform/win32/held_path.h"
+#include "platform/win32/rights.h"
+
+namespace win32 {
+namespace {
+
+constexpr ULONGLONG kSpareSpace = 1ull << 30;                 // what a copy must leave free on the drive
+constexpr ULONGLONG kKeptFor = 30ull * 24 * 3600 * 10000000;  // 30 days in FILETIME units
+constexpr const wchar_t* kList = L"kept.txt";
+
+std::string utf8(const std::wstring& wide) {
+  std::string out(wide.size() * 3, '\0');
+  out.resize(static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                                                          out.data(), static_cast<int>(out.size()), nullptr, nullptr)));
+  return out;
+}
+
+// The list's text is UTF-8 of its own: not a path of the program's.
+std::wstring fromUtf8(const std::string& text) {
+  std::wstring out(text.size(), L'\0');
+  out.resize(static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                                          out.data(), static_cast<int>(out.size()))));
+  return out;
+}
+
+struct Handle {
+  HANDLE h = INVALID_HANDLE_VALUE;
+  Handle() = default;
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+  ~Handle() {
+    if (h != INVALID_HANDLE_VALUE && h) CloseHandle(h);
+  }
+};
+
+struct Local {
+  void* p = nullptr;
+  ~Local() { LocalFree(p); }
+};
+
+// The place of this kind of run's kept files ("...\CorvaneFileCleanup\Removed"), found once.
+struct Place {
+  bool known = false;
+  DWORD error = ERROR_PATH_NOT_FOUND;
+  std::wstring removed, run;  // the run's folder once made
+  std::string installFolder;
+  unsigned next = 1;
+};
+Place& place() {
+  static Place p;
+  return p;
+}
+
+bool sameName(const std::wstring& a, const wchar_t* b) {
+  return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b, -1, TRUE) == CSTR_EQUAL;
+}
+
+std::wstring withoutSlash(std::wstring path) {
+  while (!path.empty() && path.back() == L'\\') path.pop_back();
+  return path;
+}
+
+std::string descriptorText(HANDLE handle) {
+  const SECURITY_INFORMATION which = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+  PSECURITY_DESCRIPTOR sd = nullptr;
+  if (GetSecurityInfo(handle, SE_FILE_OBJECT, which, nullptr, nullptr, nullptr, nullptr, &sd)) return {};
+  Local held{sd}, text;
+  if (!ConvertSecurityDescriptorToStringSecurityDescriptorA(sd, SDDL_REVISION_1, which,
+                                                            reinterpret_cast<char**>(&text.p), nullptr))
+    return {};
+  return static_cast<const char*>(text.p);
+}
+
+// Makes the folder `path` with the descriptor `sd` (none: inherited), or
+// opens the one there; `made` says which. A protected one gets its
+// descriptor once more through the checked handle: a file system may keep
+// the one given at creation only as far as its own rights can say.
+DWORD createFolder(const std::wstring& path, void* sd, DWORD access, bool& made, Handle& folder) {
+  HeldPath held;
+  if (DWORD error = held.holdFolders(path)) return error;
+  SECURITY_ATTRIBUTES attributes{sizeof attributes, sd, FALSE};
+  made = CreateDirectoryW(path.c_str(), &attributes) != FALSE;
+  if (!made && GetLastError() != ERROR_ALREADY_EXISTS) return GetLastError();
+  if (sd && made) access |= WRITE_DAC | WRITE_OWNER;
+  if (DWORD error = held.openFolder(access | READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE, folder.h)) return error;
+  if (!sd || !made) return ERROR_SUCCESS;
+  PSID owner = nullptr;
+  PACL dacl = nullptr;
+  BOOL present = FALSE, defaulted = FALSE;
+  GetSecurityDescriptorOwner(sd, &owner, &defaulted);
+  GetSecurityDescriptorDacl(sd, &present, &dacl, &defaulted);
+  return SetSecurityInfo(folder.h, SE_FILE_OBJECT,
+                         OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                         owner, nullptr, dacl, nullptr);
+}
+
+// Makes the folder `path` or takes the one there. An elevated run's folders
+// get the protected descriptor at creation, and one already there serves
+// only with the very descriptor the program writes: anything else may let
+// others in. What the program writes is what the system keeps of it, read
+// from a folder made beside it for the comparison and deleted again.
+DWORD makeFolder(const std::wstring& path, bool protect) {
+  Local sd;
+  if (protect &&
+      !ConvertStringSecurityDescriptorToSecurityDescriptorA(kept::kFolderSddl, SDDL_REVISION_1, &sd.p, nullptr))
+    return GetLastError();
+  bool made = false;
+  Handle folder;
+  if (DWORD error = createFolder(path, sd.p, 0, made, folder)) return error;
+  if (!protect || made) return ERROR_SUCCESS;
+  bool probeMade = false;
+  Handle probe;
+  const DWORD error = createFolder(path + L"." + fromUtf8(std::to_string(GetCurrentProcessId())) + L".new", sd.p,
+                                   DELETE, probeMade, probe);
+  if (probeMade) deleteThrough(probe.h);
+  if (error || !probeMade) return error ? error : kRefused;
+  const std::string present = descriptorText(folder.h), written = descriptorText(probe.h);
+  return !present.empty() && kept::sameDescriptor(present, written) ? ERROR_SUCCESS : kRefused;
+}
+
+// Finds, and makes where missing, the Removed folder of this run's kind.
+DWORD removedFolder(std::wstring& removed) {
+  Place& p = place();
+  if (!p.known) {
+    p.known = true;
+    const bool admins = keepsForAdministrators();
+    char root[MAX_PATH] = {};
+    // Program Files admits only administrators to make anything there: no one can have made ours first.
+    const int32_t csidl = admins ? 0x26 /* CSIDL_PROGRAM_FILES */ : 0x1C /* CSIDL_LOCAL_APPDATA */;
+    std::wstring wide;
+    if (platform::specialFolders().SHGetFolderPathA(0, csidl, 0, platform::kShgfpTypeCurrent, root) != platform::kSOk ||
+        !widePath(root, wide))
+      return p.error;
+    const std::wstring program = withoutSlash(wide) + L"\\CorvaneFileCleanup";
+    if (!(p.error = makeFolder(program, admins)) && !(p.error = makeFolder(program + L"\\Removed", admins)))
+      p.removed = program + L"\\Removed";
+  }
+  removed = p.removed;
+  return p.error;
+}
+
+DWORD writeAll(HANDLE file, const std::string& text) {
+  DWORD written = 0;
+  if (!WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr)) return GetLastError();
+  return written == text.size() && FlushFileBuffers(file) ? ERROR_SUCCESS : ERROR_WRITE_FAULT;
+}
+
+// Appends one line to the run's list, through its checked handle.
+DWORD appendLine(const std::wstring& run, const std::string& line, DWORD disposition) {
+  HeldPath held;
+  Handle list;
+  DWORD error = held.holdFolders(run + L"\\" + kList);
+  if (!error) error = held.openEntry(FILE_APPEND_DATA, FILE_SHARE_READ, disposition, list.h);
+  return error ? error : writeAll(list.h, line + "\r\n");
+}
+
+// Numbers written and read by hand: the C library's formatting would add
+// more to the program than all of its keeping.
+std::string digits(unsigned value, int width) {
+  std::string text(static_cast<std::size_t>(width), '0');
+  for (auto at = text.rbegin(); at != text.rend(); ++at, value /= 10) *at = static_cast<char>('0' + value % 10);
+  return text;
+}
+
+// A run's folder is named for its time (UTC), so that names sort as runs were made.
+std::wstring runName(const SYSTEMTIME& t) {
+  return fromUtf8(digits(t.wYear, 4) + digits(t.wMonth, 2) + digits(t.wDay, 2) + "-" + digits(t.wHour, 2) +
+                  digits(t.wMinute, 2) + digits(t.wSecond, 2) + "-" + digits(t.wMilliseconds, 3));
+}
+
+bool runTime(const std::wstring& name, ULONGLONG& when) {
+  if (name.size() != 19 || name[8] != L'-' || name[15] != L'-') return false;
+  bool valid = true;
+  const auto number = [&](std::size_t at, std::size_t width) {
+    WORD value = 0;
+    for (std::size_t i = at; i < at + width; ++i) {
+      valid = valid && name[i] >= L'0' && name[i] <= L'9';
+      value = static_cast<WORD>(value * 10 + (name[i] - L'0'));
+    }
+    return value;
+  };
+  const SYSTEMTIME t{number(0, 4),  number(4, 2), 0, number(6, 2), number(9, 2), number(11, 2),
+                     number(13, 2), number(16, 3)};
+  FILETIME f;
+  if (!valid || !SystemTimeToFileTime(&t, &f)) return false;
+  when = (ULONGLONG(f.dwHighDateTime) << 32) | f.dwLowDateTime;
+  return true;
+}
+
+// The run folders of this kind, newest first.
+std::vector<std::wstring> runs(const std::wstring& removed) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW found;
+  const HANDLE search = FindFirstFileW((removed + L"\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  ULONGLONG ignored;
+  do
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && runTime(found.cFileName, ignored))
+      names.push_back(found.cFileName);
+  while (FindNextFileW(search, &found));
+  FindClose(search);
+  std::sort(names.rbegin(), names.rend());
+  return names;
+}
+
+// Deletes a run's folder and what is in it, each through its own checked handle.
+void dropRun(const std::wstring& run) {
+  WIN32_FIND_DATAW found;
+  const HANDLE search = FindFirstFileW((run + L"\\*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+      HeldPath held;
+      Handle file;
+      if (!held.holdFolders(run + L"\\" + found.cFileName) &&
+          !held.openEntry(DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING, file.h))
+        deleteThrough(file.h);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+  }
+  HeldPath held;
+  Handle folder;
+  if (!held.holdFolders(run) &&
+      !held.openFolder(DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, folder.h))
+    deleteThrough(folder.h);
+}
+
+// This run's folder, made with its list at the first need.
+DWORD runFolder(std::wstring& run) {
+  Place& p = place();
+  std::wstring removed;
+  if (DWORD error = removedFolder(removed)) return error;
+  if (p.run.empty()) {
+    SYSTEMTIME now;
+    GetSystemTime(&now);
+    for (int attempt = 0; attempt < 100 && p.run.empty(); ++attempt, ++now.wMilliseconds) {
+      const std::wstring name = removed + L"\\" + runName(now);
+      if (!makeFolder(name, false) && !appendLine(name, kept::listHead(p.installFolder), CREATE_NEW)) p.run = name;
+    }
+    if (p.run.empty()) return ERROR_CANNOT_MAKE;
+  }
+  run = p.run;
+  return ERROR_SUCCESS;
+}
+
+// The access list and owner a file had, as SDDL in UTF-8; empty when the system says none.
+std::string securityText(HANDLE file) {
+  PSECURITY_DESCRIPTOR sd = nullptr;
+  const SECURITY_INFORMATION which = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+  if (GetSecurityInfo(file, SE_FILE_OBJECT, which, nullptr, nullptr, nullptr, nullptr, &sd)) return {};
+  Local held{sd}, text;
+  if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(sd, SDDL_REVISION_1, which,
+                                                            reinterpret_cast<wchar_t**>(&text.p), nullptr))
+    return {};
+  return utf8(static_cast<const wchar_t*>(text.p));
+}
+
+// Only the unnamed stream and the download mark: a named stream would be lost by the copy.
+DWORD onlyPlainStreams(HANDLE file) {
+  std::vector<char> buffer(64 * 1024);
+  if (!GetFileInformationByHandleEx(file, FileStreamInfo, buffer.data(), static_cast<DWORD>(buffer.size()))) {
+    const DWORD error = GetLastError();
+    // File systems without streams cannot tell of any; nothing else is vouched for.
+    return error == ERROR_INVALID_PARAMETER || error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION ||
+                   error == ERROR_HANDLE_EOF
+               ? ERROR_SUCCESS
+               : error;
+  }
+  for (std::size_t at = 0;;) {
+    const auto* stream = reinterpret_cast<const FILE_STREAM_INFO*>(buffer.data() + at);
+    const std::wstring name(stream->StreamName, stream->StreamNameLength / sizeof(wchar_t));
+    if (!sameName(name, L"::$DATA") && !sameName(name, L":Zone.Identifier:$DATA")) return kRefused;
+    if (!stream->NextEntryOffset) return ERROR_SUCCESS;
+    at += stream->NextEntryOffset;
+  }
+}
+
+DWORD copyContent(HANDLE from, HANDLE to, ULONGLONG expected) {
+  std::vector<char> buffer(256 * 1024);
+  ULONGLONG total = 0;
+  for (DWORD got = 0;; total += got) {
+    if (!ReadFile(from, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) return GetLastError();
+    if (!got) break;
+    DWORD written = 0;
+    if (!WriteFile(to, buffer.data(), got, &written, nullptr)) return GetLastError();
+    if (written != got) return ERROR_WRITE_FAULT;
+  }
+  LARGE_INTEGER size{};
+  if (!FlushFileBuffers(to) || !GetFileSizeEx(to, &size)) return GetLastError();
+  return total == expected && ULONGLONG(size.QuadPart) == expected ? ERROR_SUCCESS : ERROR_WRITE_FAULT;
+}
+
+std::string localTimeText() {
+  SYSTEMTIME t;
+  GetLocalTime(&t);
+  return digits(t.wYear, 4) + "-" + digits(t.wMonth, 2) + "-" + digits(t.wDay, 2) + " " + digits(t.wHour, 2) + ":" +
+         digits(t.wMinute, 2) + ":" + digits(t.wSecond, 2);
+}
+
+// Reads a run's list through its checked handle.
+bool readList(const std::wstring& run, std::string& installFolder, std::vector<kept::Line>& lines) {
+  HeldPath held;
+  Handle list;
+  if (held.holdFolders(run + L"\\" + kList) || held.openEntry(GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, list.h))
+    return false;
+  std::string text;
+  char buffer[16 * 1024];
+  for (DWORD got = 0; ReadFile(list.h, buffer, sizeof buffer, &got, nullptr) && got;) text.append(buffer, got);
+  bool head = true;
+  for (std::size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2) {
+    const std::string_view line(text.data() + at, end - at);
+    kept::Line entry;
+    if (head && !kept::parseHead(line, installFolder)) return false;
+    if (!head && kept::parse(line, entry)) lines.push_back(entry);
+    head = false;
+  }
+  return !head;
+}
+
+bool stillKept(const std::wstring& run, const std::string& name) {
+  const DWORD attributes = GetFileAttributesW((run + L"\\" + fromUtf8(name)).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Giving a file another account's owner takes the restore privilege, which
+// an administrator's token holds but leaves off: on for that call only, as
+// it also opens any file for writing.
+void setOwner(HANDLE made, PSID owner) {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) token = nullptr;
+  TOKEN_PRIVILEGES on{1, {{{0, 0}, SE_PRIVILEGE_ENABLED}}}, before{};
+  DWORD size = 0;
+  const bool raised = token && LookupPrivilegeValueW(nullptr, L"SeRestorePrivilege", &on.Privileges[0].Luid) &&
+                      AdjustTokenPrivileges(token, FALSE, &on, sizeof before, &before, &size);
+  Handle forOwner;
+  forOwner.h =
+      ReOpenFile(made, WRITE_OWNER, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_FLAG_BACKUP_SEMANTICS);
+  if (forOwner.h != INVALID_HANDLE_VALUE)
+    SetSecurityInfo(forOwner.h, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, owner, nullptr, nullptr, nullptr);
+  if (raised) AdjustTokenPrivileges(token, FALSE, &before, 0, nullptr, nullptr);
+  if (token) CloseHandle(token);
+}
+
+// The recorded owner (where this account may set it) and access list, on
+// the file just made; an access list with inherited entries takes them from
+// its new folder.
+void applySecurity(HANDLE made, const std::string& sddl) {
+  Local sd;
+  if (sddl.empty() ||
+      !ConvertStringSecurityDescriptorToSecurityDescriptorW(fromUtf8(sddl).c_str(), SDDL_REVISION_1, &sd.p, nullptr))
+    return;
+  PSID owner = nullptr;
+  PACL dacl = nullptr;
+  BOOL present = FALSE, defaulted = FALSE;
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  GetSecurityDescriptorControl(sd.p, &control, &revision);
+  if (GetSecurityDescriptorOwner(sd.p, &owner, &defaulted) && owner) setOwner(made, owner);
+  if (GetSecurityDescriptorDacl(sd.p, &present, &dacl, &defaulted) && present)
+    SetSecurityInfo(made, SE_FILE_OBJECT,
+                    DACL_SECURITY_INFORMATION | (control & SE_DACL_PROTECTED ? PROTECTED_DACL_SECURITY_INFORMATION
+                                                                             : UNPROTECTED_DACL_SECURITY_INFORMATION),
+                    nullptr, nullptr, dacl, nullptr);
+}
+
+}  // namespace
+
+bool keepsForAdministrators() { return elevatedRun(); }
+
+void prepareKeeping() {
+  std::wstring removed;
+  removedFolder(removed);
+}
+
+void beginKeeping(const std::string& installFolder) {
+  Place& p = place();
+  std::wstring removed, wide;
+  p.installFolder = widePath(installFolder, wide) ? utf8(wide) : installFolder;
+  if (removedFolder(removed)) return;
+  FILETIME f;
+  GetSystemTimeAsFileTime(&f);
+  const ULONGLONG now = (ULONGLONG(f.dwHighDateTime) << 32) | f.dwLowDateTime;
+  for (const auto& name : runs(removed))
+    if (ULONGLONG when; runTime(name, when) && when + kKeptFor < now) dropRun(removed + L"\\" + name);
+  std::wstring run;
+  runFolder(run);
+}
+
+DWORD keepAndDelete(HANDLE entry, const std::string& path) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(entry, &info)) return GetLastError();
+  // Another name keeps the content: nothing to copy.
+  if (info.nNumberOfLinks > 1) return deleteThrough(entry) ? ERROR_SUCCESS : GetLastError();
+  // A placeholder whose content lies elsewhere would be fetched by the copy.
+  if (info.dwFileAttributes & (FILE_ATTRIBUTE_OFFLINE | 0x400000 /* recall on data access */ | 0x40000 /* on open */))
+    return ERROR_FILE_OFFLINE;
+  const ULONGLONG size = (ULONGLONG(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  std::wstring original;
+  if (!widePath(path, original)) return GetLastError();
+  // The same file, checked: no path is parsed again.
+  Handle source;
+  source.h = ReOpenFile(entry, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                        FILE_FLAG_SEQUENTIAL_SCAN);
+  if (source.h == INVALID_HANDLE_VALUE) return GetLastError();
+  std::wstring run;
+  DWORD error = onlyPlainStreams(source.h);
+  if (!error) error = runFolder(run);
+  if (error) return error;
+  ULARGE_INTEGER free{};
+  if (!GetDiskFreeSpaceExW((run + L"\\").c_str(), &free, nullptr, nullptr)) return GetLastError();
+  if (free.QuadPart < size + kSpareSpace) return ERROR_DISK_FULL;
+  Place& p = place();
+  Handle copy;
+  std::string name;
+  do {
+    name = std::to_string(p.next++) + ".kept";
+    HeldPath attempt;
+    if (!(error = attempt.holdFolders(run + L"\\" + fromUtf8(name))))
+      error = attempt.openEntry(GENERIC_WRITE, 0, CREATE_NEW, copy.h);
+  } while (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS);
+  if (error) return error;
+  const kept::Line line{name, localTimeText(), size, utf8(original), securityText(source.h)};
+  if (!(error = copyContent(source.h, copy.h, size)) && !(error = appendLine(run, kept::format(line), OPEN_EXISTING)) &&
+      !deleteThrough(entry))
+    error = GetLastError();
+  // Nothing is kept that was not deleted.
+  if (error) deleteThrough(copy.h);
+  return error;
+}
+
+std::vector<platform::KeptFile> keptFiles(const std::string& installFolder, bool latestRun) {
+  std::vector<platform::KeptFile> files;
+  std::wstring removed, wanted;
+  if (removedFolder(removed)) return files;
+  // A folder it cannot name matches no run: never another folder's.
+  if (!installFolder.empty() && !widePath(installFolder, wanted)) return files;
+  wanted = withoutSlash(wanted);
+  for (const auto& name : runs(removed)) {
+    const std::wstring run = removed + L"\\" + name;
+    std::string folder;
+    std::vector<kept::Line> lines;
+    if (!readList(run, folder, lines)) continue;
+    if (latestRun && !wanted.empty() && !sameName(withoutSlash(fromUtf8(folder)), wanted.c_str())) continue;
+    for (auto line = lines.rbegin(); line != lines.rend(); ++line)
+      if (stillKept(run, line->kept))
+        files.push_back({utf8(name), line->kept, line->removed, line->path, line->security});
+    if (latestRun) break;
+  }
+  return files;
+}
+
+DWORD restoreKept(const platform::KeptFile& file) {
+  std::wstring removed;
+  if (DWORD error = removedFolder(removed)) return error;
+  const std::wstring target = fromUtf8(file.path);
+  const std::wstring name = target.substr(target.rfind(L'\\') + 1);
+  // Only the program's own names: a list another hand wrote cannot make it write anything else.
+  if (target.find(L'\\') == std::wstring::npos ||
+      (!sameName(name, L"corvane.ini") && !sameName(name, L"corvane.mdb")) ||
+      file.run.find_first_of("\\/.") != std::string::npos || file.kept.find_first_of("\\/") != std::string::npos)
+    return kRefused;
+  HeldPath keptHeld;
+  Handle copy;
+  DWORD error = keptHeld.holdFolders(removed + L"\\" + fromUtf8(file.run) + L"\\" + fromUtf8(file.kept));
+  if (!error) error = keptHeld.openEntry(GENERIC_READ | DELETE, FILE_SHARE_READ, OPEN_EXISTING, copy.h);
+  if (error) return error;
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(copy.h, &info) || info.nNumberOfLinks > 1) return kRefused;
+  HeldPath held;
+  Handle made;
+  // A folder on the way that is gone is no file gone.
+  if ((error = held.holdFolders(target))) return error == ERROR_FILE_NOT_FOUND ? ERROR_PATH_NOT_FOUND : error;
+  if ((error = held.openEntry(GENERIC_WRITE | WRITE_DAC, 0, CREATE_NEW, made.h))) return error;
+  if ((error = copyContent(copy.h, made.h, (ULONGLONG(info.nFileSizeHigh) << 32) | info.nFileSizeLow))) {
+    deleteThrough(made.h);
+    return error;
+  }
+  applySecurity(made.h, file.security);
+  CloseHandle(made.h);
+  made.h = INVALID_HANDLE_VALUE;
+  // Back in its place: no longer kept.
+  deleteThrough(copy.h);
+  return ERROR_SUCCESS;
+}
+
+bool guardRedirection(platform::Libraries& libraries) {
+  using SetPolicy = BOOL(WINAPI*)(int policy, void* buffer, SIZE_T size);
+  const auto set = reinterpret_cast<SetPolicy>(
+      libraries.GetProcAddress(libraries.GetModuleHandleA("kernel32"), "SetProcessMitigationPolicy"));
+  // ProcessRedirectionTrustPolicy (16), EnforceRedirectionTrust (the first flag); older systems refuse the number.
+  DWORD flags = 1;
+  return set && set(16, &flags, sizeof flags);
+}
+
+}  // namespace win32
