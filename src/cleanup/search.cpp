@@ -1,10 +1,12 @@
 #include "cleanup/search.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "guard/guard.h"
 #include "platform/platform.h"
 #include "runtime/strings.h"
+#include "runtime/wtf8.h"
 #include "startup/main.h"
 
 namespace module1 {
@@ -12,7 +14,7 @@ namespace {
 
 // The name field up to its NUL: the padding behind it would only be cut off again.
 std::string nameField(const platform::FindData& data) {
-  return std::string(data.cFileName, strnlen(data.cFileName, platform::kMaxPath));
+  return std::string(data.cFileName, strnlen(data.cFileName, platform::kMaxName));
 }
 
 // Junctions, symbolic links and mount points lead to folders searched
@@ -31,17 +33,16 @@ bool isSearchableFolder(uint32_t attributes, const platform::FindData& record) {
 // The find record carries the same bits an attribute query by path returns,
 // without a lookup and an open per entry. The query is still asked wherever
 // its answer could differ, so that such entries are decided as they always
-// were: a wildcard in the name (a name the code page cannot hold comes as
-// "?") and a path at the ANSI functions' limit make it fail; a device's name
-// (CON, AUX, ...) is answered for the device; links are the query's to judge;
-// and the system keeps some of its own files (the page file) from it. (A
-// Unix pipe seen through Wine also fails the query while its record says
-// "file": it is taken for the file it claims to be, no longer entered as a
-// folder whose enumerations fail. Nothing is listed differently, and asking
-// every file by path for its sake cost a third of the search.)
-bool recordDecides(const platform::FindData& record, const std::string& name, std::size_t pathLength) {
-  constexpr std::size_t kNearTheLimit = platform::kMaxPath - 8;
-  if (pathLength >= kNearTheLimit || name.find_first_of("?*") != std::string::npos) return false;
+// were: a wildcard in the name (a name the path could not address comes as
+// "?") makes it fail; a device's name (CON, AUX, ...) is answered for the
+// device; links are the query's to judge; and the system keeps some of its
+// own files (the page file) from it. (A Unix pipe seen through Wine also
+// fails the query while its record says "file": it is taken for the file it
+// claims to be, no longer entered as a folder whose enumerations fail.
+// Nothing is listed differently, and asking every file by path for its sake
+// cost a third of the search.)
+bool recordDecides(const platform::FindData& record, const std::string& name) {
+  if (name.find_first_of("?*") != std::string::npos) return false;
   if (name.size() >= 3) {
     std::string head = name.substr(0, 3);
     for (char& c : head) c = static_cast<char>(c | 0x20);
@@ -51,13 +52,16 @@ bool recordDecides(const platform::FindData& record, const std::string& name, st
   return !(record.dwFileAttributes & (platform::kAttrReparsePoint | platform::kAttrSystem));
 }
 
-// A path this long may be refused by the ANSI functions, depending on the code page.
-constexpr std::size_t kLongPath = platform::kMaxPath - 8;
-
-// The system matches these names without regard to case; for a name of
-// ASCII characters, ASCII letters are all there is to fold, and a byte of
-// another character never equals one.
-bool sameName(std::string_view entry, std::string_view name) {
+// The file system compares names ordinal, without regard to case, in every
+// script. `name` is ASCII (a kept name); an ASCII entry then has only ASCII
+// letters to fold, and a byte of another character never equals one; any
+// other entry is upper-cased as the system does it, once, into `upper`.
+bool sameName(std::string_view entry, std::string_view name, std::string& upper) {
+  if (!rt::isAscii(entry)) {
+    if (upper.empty()) upper = platform::process().UCase(entry);
+    return std::equal(upper.begin(), upper.end(), name.begin(), name.end(),
+                      [](char a, char b) { return a == (b >= 'a' && b <= 'z' ? b - 'a' + 'A' : b); });
+  }
   if (entry.size() != name.size()) return false;
   for (std::size_t k = 0; k < name.size(); ++k) {
     const char a = entry[k], b = name[k];
@@ -160,7 +164,7 @@ void FINDFILESAPI(std::string& Path, const std::string& SEARCHSTR, rt::int16& Fi
           if (DirName != "." && DirName != "..") {
             g(115, [&] {
               entryPath.assign(Path).append(DirName);
-              attributes = recordDecides(WFD, DirName, entryPath.size()) ? WFD.dwFileAttributes
+              attributes = recordDecides(WFD, DirName) ? WFD.dwFileAttributes
                                                                          : fs.GetFileAttributesA(entryPath);
             });
             if (isSearchableFolder(attributes, WFD)) {
@@ -182,10 +186,7 @@ void FINDFILESAPI(std::string& Path, const std::string& SEARCHSTR, rt::int16& Fi
       });
     }
 
-    // Near the ANSI functions' limit a scan by name may fail where the
-    // folder's enumeration did not: there its answer decides, as always.
-    const bool nearTheLimit = Path.size() + SEARCHSTR.size() >= kLongPath;
-    if (pobj_folders && !nearTheLimit && pobj_folders->Holds(SEARCHSTR)) {
+    if (pobj_folders && pobj_folders->Holds(SEARCHSTR)) {
       // The matches an enumeration of this folder met, in its order: what a
       // scan by name finds, as a name without wildcards matches only itself.
       g(123, [&] { CONT = pobj_folders->NextMatch(SEARCHSTR, FILENAME) ? -1 : 0; });
@@ -256,8 +257,9 @@ void FolderList::Replay() {
 }
 
 bool FolderList::Keeps(std::string_view name) const {
+  std::string upper;
   for (const auto& kept : kept_)
-    if (sameName(name, kept)) return true;
+    if (sameName(name, kept, upper)) return true;
   return false;
 }
 
@@ -324,7 +326,8 @@ bool FolderList::NextMatch(const std::string& SEARCHSTR, std::string& name) {
     const auto end = names_.find('\0', matchAt_);
     const std::string_view entry(names_.data() + matchAt_ + 1, end - matchAt_ - 1);
     matchAt_ = end + 1;
-    if (sameName(entry, SEARCHSTR)) {
+    std::string upper;
+    if (sameName(entry, SEARCHSTR, upper)) {
       name.assign(entry);
       return true;
     }

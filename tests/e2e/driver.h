@@ -35,21 +35,23 @@ using Lines = std::vector<std::string>;
 inline const Ms kStart{30000};  // a cold Wine may take long for the first window
 inline const Ms kStep{20000};
 inline const std::wstring kTitle = L"Corvane File Cleanup";
+inline std::wstring widen(std::string_view utf8);
 
 // A started program; ended by the destructor when still running, so that a
 // failed test leaves nothing for wineserver to wait on.
 class Process {
  public:
-  // The command line is `"exe"`, then a blank and `tail` exactly as given (none when it is empty).
+  // The command line is `"exe"`, then a blank and `tail` (UTF-8) exactly as given (none when it is empty), in
+  // Unicode as Setup gives it.
   static Process start(const std::string& exe, const std::string& tail) {
-    std::string commandLine = "\"" + exe + "\"" + (tail.empty() ? "" : " " + tail);
-    STARTUPINFOA startup{};
+    std::wstring commandLine = widen("\"" + exe + "\"" + (tail.empty() ? "" : " " + tail));
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
     // Its own folder as the working folder, as when Setup or Explorer starts it.
-    const std::string folder = exe.substr(0, exe.find_last_of('\\'));
-    if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
-                        &info))
+    const std::wstring folder = widen(exe.substr(0, exe.find_last_of('\\')));
+    if (!CreateProcessW(widen(exe).c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                        &startup, &info))
       return Process(nullptr, 0);
     CloseHandle(info.hThread);
     return Process(info.hProcess, info.dwProcessId);
@@ -410,7 +412,8 @@ inline int host(const std::string& command) {
   return status;
 }
 
-inline bool exists(const std::string& p) { return GetFileAttributesW(widen(p).c_str()) != INVALID_FILE_ATTRIBUTES; }
+// Asked of the Unix side, which takes any name at any depth.
+inline bool exists(const std::string& p) { return runHost("test -e " + shellQuote(unixPath(p))) == 0; }
 
 // A file with a line of text, and its folders.
 inline void plant(const std::string& windowsPath) {

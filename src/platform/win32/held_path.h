@@ -14,6 +14,7 @@
 #include <windows.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace win32 {
@@ -28,7 +29,7 @@ class HeldPath {
   HeldPath& operator=(const HeldPath&) = delete;
   ~HeldPath();
 
-  // Holds every folder of the ANSI `path` ("X:\..." or "\\server\share\...")
+  // Holds every folder of `path` ("X:\..." or "\\server\share\...", the program's WTF-8)
   // below its root. ERROR_SUCCESS, the system's error, or kRefused.
   DWORD holdFolders(const std::string& path);
   // Then opens the entry itself as CreateFileW would, without following a
@@ -38,16 +39,24 @@ class HeldPath {
   DWORD openEntry(DWORD access, DWORD share, DWORD disposition, HANDLE& entry);
 
  private:
+  std::wstring where(HANDLE handle) const;  // where a handle really is
+
   std::wstring path_, expected_;  // as given; where it must lead
+  std::wstring volume_;           // the held root's final path before its name within the volume
   std::vector<HANDLE> folders_;
 };
 
 // The code page the ANSI file functions use.
 UINT fileCodePage();
-// The wide form of an ANSI path, as the ANSI file functions make it: they
-// take MAX_PATH characters and a NUL, and a longer path fails (false, with
-// the last error set), so the depth of a search stays bounded.
+// The one way from the program's WTF-8 to the system's UTF-16 for a path: a
+// path of MAX_PATH characters or more becomes a full path in the long form
+// ("\\?\X:\..." or "\\?\UNC\..."), so that any depth is reached without the
+// system's long-path switch; false, with the last error set, when it cannot.
 bool widePath(const std::string& path, std::wstring& wide);
+// And back: the program's WTF-8 of any UTF-16, unpaired surrogates included.
+std::string narrowText(std::wstring_view wide);
+// A text that is no path (a caption, a list item, a message), as the W functions take it.
+std::wstring wideText(std::string_view text);
 // Where a handle really is, as "\\?\X:\..." (or "\\?\UNC\..."); empty when unknown.
 std::wstring finalPath(HANDLE handle);
 // `a` and `b` name the same place, letter case aside.
