@@ -1,12 +1,10 @@
 #include "cleanup/search.h"
 
-#include <algorithm>
 #include <cstring>
 
 #include "guard/guard.h"
 #include "platform/platform.h"
 #include "runtime/strings.h"
-#include "runtime/wtf8.h"
 #include "startup/main.h"
 
 namespace module1 {
@@ -50,35 +48,6 @@ bool recordDecides(const platform::FindData& record, const std::string& name) {
       if (head == device) return false;
   }
   return !(record.dwFileAttributes & (platform::kAttrReparsePoint | platform::kAttrSystem));
-}
-
-// The file system compares names ordinal, without regard to case, in every
-// script. `name` is ASCII (a kept name); an ASCII entry then has only ASCII
-// letters to fold, and a byte of another character never equals one; any
-// other entry is upper-cased as the system does it, once, into `upper`.
-bool sameName(std::string_view entry, std::string_view name, std::string& upper) {
-  if (!rt::isAscii(entry)) {
-    if (upper.empty()) upper = platform::process().UCase(entry);
-    return std::equal(upper.begin(), upper.end(), name.begin(), name.end(),
-                      [](char a, char b) { return a == (b >= 'a' && b <= 'z' ? b - 'a' + 'A' : b); });
-  }
-  if (entry.size() != name.size()) return false;
-  for (std::size_t k = 0; k < name.size(); ++k) {
-    const char a = entry[k], b = name[k];
-    const char lower = static_cast<char>(b | 0x20);
-    if (a != b && !(lower >= 'a' && lower <= 'z' && static_cast<char>(a | 0x20) == lower)) return false;
-  }
-  return true;
-}
-
-// A name that a scan by name matches only as itself: ASCII, no wildcard (the
-// system's own nor the older ones it still honours), nothing that path
-// parsing would cut or drop.
-bool plainName(std::string_view name) {
-  if (name.empty() || name == "." || name == ".." || name.back() == '.' || name.back() == ' ') return false;
-  for (const char c : name)
-    if (c < 0x20 || c > 0x7E || std::strchr("*?<>\"\\/:|", c)) return false;
-  return true;
 }
 
 }  // namespace
@@ -232,112 +201,6 @@ void FINDFILESAPI(std::string& Path, const std::string& SEARCHSTR, rt::int16& Fi
     }
     visit.ended = true;
   });
-}
-
-FolderList::FolderList(std::initializer_list<std::string_view> names) {
-  for (const auto name : names)
-    if (plainName(name)) kept_.emplace_back(name);
-}
-
-void FolderList::Record() {
-  names_.clear();
-  found_.clear();
-  at_ = 0;
-  pending_ = 1;
-  added_ = 0;
-  whole_ = true;
-  mode_ = Mode::Record;
-}
-
-void FolderList::Replay() {
-  at_ = 0;
-  matchAt_ = matchEnd_ = 0;
-  unread_ = false;
-  mode_ = whole_ && pending_ == 0 ? Mode::Replay : Mode::Off;
-}
-
-bool FolderList::Keeps(std::string_view name) const {
-  std::string upper;
-  for (const auto& kept : kept_)
-    if (sameName(name, kept, upper)) return true;
-  return false;
-}
-
-void FolderList::Add(const std::string& name) {
-  // A name the list cannot hold apart from its marks would put it out of step.
-  if (name.empty() || name.front() == '\\') whole_ = false;
-  names_.append(name).push_back('\0');
-  ++added_;
-}
-
-void FolderList::AddMatch(const std::string& name) {
-  if (name.empty()) whole_ = false;
-  found_.append(1, '\\').append(name).push_back('\0');
-}
-
-void FolderList::Close(int kept, bool read) {
-  matchAt_ = names_.size();
-  names_.append(found_);
-  found_.clear();
-  if (!read) names_.append("\\", 2);  // a lone mark and its NUL
-  matchEnd_ = names_.size();
-  unread_ = !read;
-  names_.push_back('\0');
-  // A folder searched more often than named, or searching other names than it
-  // recorded, would put the list out of step.
-  if (added_ != kept || pending_ <= 0) whole_ = false;
-  pending_ += added_ - 1;
-  added_ = 0;
-}
-
-bool FolderList::Next(std::string& name) {
-  const auto end = names_.find('\0', at_);
-  if (end == std::string::npos) {
-    Derail();
-    return false;
-  }
-  if (end != at_ && names_[at_] != '\\') {
-    name.assign(names_, at_, end - at_);
-    at_ = end + 1;
-    return true;
-  }
-  // The folder's kept entries, up to the NUL that ends the folder.
-  matchAt_ = at_;
-  matchEnd_ = at_;
-  if (end != at_) {
-    const auto close = names_.find(std::string_view("\0\0", 2), at_);
-    if (close == std::string::npos) {
-      Derail();
-      return false;
-    }
-    matchEnd_ = close + 1;
-  }
-  unread_ = matchEnd_ - matchAt_ == 2 && names_[matchAt_] == '\\';
-  at_ = matchEnd_ + 1;
-  return false;
-}
-
-bool FolderList::Holds(const std::string& SEARCHSTR) const {
-  return mode_ != Mode::Off && !unread_ && Keeps(SEARCHSTR);
-}
-
-bool FolderList::NextMatch(const std::string& SEARCHSTR, std::string& name) {
-  while (matchAt_ < matchEnd_) {
-    const auto end = names_.find('\0', matchAt_);
-    const std::string_view entry(names_.data() + matchAt_ + 1, end - matchAt_ - 1);
-    matchAt_ = end + 1;
-    std::string upper;
-    if (sameName(entry, SEARCHSTR, upper)) {
-      name.assign(entry);
-      return true;
-    }
-  }
-  return false;
-}
-
-void FolderList::Derail() {
-  if (mode_ == Mode::Record) whole_ = false;
-  mode_ = Mode::Off;
 }
 
 std::string STRIPNULLS(std::string& ORIGINALSTR) {
