@@ -60,9 +60,9 @@ class FolderList {
   std::string_view text(std::size_t name) const { return {pool_.data() + names_[name].at, names_[name].size}; }
   void push(std::string_view name);
 
-  std::string pool_;               // every name kept, one after another
-  std::vector<Name> names_;        // folder by folder, in the order searched
-  std::vector<Folder> folders_;    // in the order searched
+  std::string pool_;                // every name kept, one after another
+  std::vector<Name> names_;         // folder by folder, in the order searched
+  std::vector<Folder> folders_;     // in the order searched
   std::vector<std::string> found_;  // recording: the kept entries of the folder being searched
   std::vector<std::string> kept_;   // the list's names
   std::size_t folder_ = 0;          // following: the folder whose subfolders come next

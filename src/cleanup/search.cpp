@@ -133,8 +133,7 @@ void FINDFILESAPI(std::string& Path, const std::string& SEARCHSTR, rt::int16& Fi
           if (DirName != "." && DirName != "..") {
             g(115, [&] {
               entryPath.assign(Path).append(DirName);
-              attributes = recordDecides(WFD, DirName) ? WFD.dwFileAttributes
-                                                                         : fs.GetFileAttributesA(entryPath);
+              attributes = recordDecides(WFD, DirName) ? WFD.dwFileAttributes : fs.GetFileAttributesA(entryPath);
             });
             if (isSearchableFolder(attributes, WFD)) {
               g(116, [&] {

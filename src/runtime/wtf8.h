@@ -42,7 +42,12 @@ void appendUnits(std::string_view text, std::basic_string<Unit>& out) {
   for (std::size_t i = 0; i < text.size();) {
     const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
     const uint32_t lead = byte(i);
-    const std::size_t length = lead < 0x80 ? 1 : lead < 0xC2 ? 0 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead < 0xF5 ? 4 : 0;
+    const std::size_t length = lead < 0x80   ? 1
+                               : lead < 0xC2 ? 0
+                               : lead < 0xE0 ? 2
+                               : lead < 0xF0 ? 3
+                               : lead < 0xF5 ? 4
+                                             : 0;
     uint32_t c = length == 1 ? lead : length == 2 ? lead & 0x1F : length == 3 ? lead & 0x0F : lead & 0x07;
     bool whole = length != 0 && i + length <= text.size();
     for (std::size_t k = 1; whole && k < length; ++k) {

@@ -18,7 +18,7 @@ TEST(Interactive, FindListsDeleteFilesDeletesAndClosingEnds) {
   host("rm -rf " + shellQuote(unixPath(planted)));  // links and all
   Sandbox box;  // the log; T: stays empty
   // Names in another letter case, in scripts the code page lacks, past 259 characters.
-  const std::string tail = R"(\A\旧版本\😀 Старые\)" + std::string(120, 'd') + "\\" + std::string(120, 'e') + "\\Corvane.Mdb";
+  const std::string tail = R"(\A\旧版本\😀 Старые\)" + std::string(240, 'd') + "\\Corvane.Mdb";
   const std::string first = planted + R"(\Old\CORVANE.INI)", held = planted + R"(\Old\Held\corvane.ini)",
                     mdb = planted + R"(\Deep)" + tail;
   for (const auto& f : {first, held, mdb, planted + R"(\Old\corvane.ini.bak)"}) plant(f);

@@ -63,13 +63,12 @@ void ReportDialog::build(HWND dialog) {
   const auto x = [&](int du) { return MulDiv(du, unitX, 4); };
   const auto y = [&](int du) { return MulDiv(du, unitY, 8); };
 
-  const auto add = [&](const char* cls, const std::string& text, DWORD style, int left, int top, int width,
-                       int height, int id) {
-    const HWND control = CreateWindowExW(cls == std::string("EDIT") ? WS_EX_CLIENTEDGE : 0, wideText(cls).c_str(),
-                                         wideText(text).c_str(),
-                                         WS_CHILD | WS_VISIBLE | style, x(left), y(top), x(width), y(height), dialog,
-                                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr),
-                                         nullptr);
+  const auto add = [&](const char* cls, const std::string& text, DWORD style, int left, int top, int width, int height,
+                       int id) {
+    const HWND control =
+        CreateWindowExW(cls == std::string("EDIT") ? WS_EX_CLIENTEDGE : 0, wideText(cls).c_str(),
+                        wideText(text).c_str(), WS_CHILD | WS_VISIBLE | style, x(left), y(top), x(width), y(height),
+                        dialog, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
     if (control) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     return control;
   };

@@ -22,7 +22,8 @@ void (*beforeLookWork)() = nullptr;
 
 bool isOurWindow(HWND window) {
   wchar_t name[sizeof kFormClass / sizeof *kFormClass + 1] = {};
-  return window && GetClassNameW(window, name, static_cast<int>(std::size(name))) > 0 && lstrcmpW(name, kFormClass) == 0;
+  return window && GetClassNameW(window, name, static_cast<int>(std::size(name))) > 0 &&
+         lstrcmpW(name, kFormClass) == 0;
 }
 
 }  // namespace

@@ -191,8 +191,7 @@ DWORD HeldPath::openEntry(DWORD access, DWORD share, DWORD disposition, HANDLE& 
   if (entry == INVALID_HANDLE_VALUE) return GetLastError();
   bool isFolder = false;
   const std::wstring name = path_.substr(path_.rfind(L'\\') + 1);
-  if (!isLink(entry, isFolder) && !isFolder && samePath(where(entry), expected_ + L"\\" + name))
-    return ERROR_SUCCESS;
+  if (!isLink(entry, isFolder) && !isFolder && samePath(where(entry), expected_ + L"\\" + name)) return ERROR_SUCCESS;
   if (making) deleteThrough(entry);
   CloseHandle(entry);
   entry = INVALID_HANDLE_VALUE;

@@ -95,9 +95,9 @@ std::string Process::UCase(std::string_view text) {
   std::wstring wide, upper;
   rt::appendUnits(text, wide);
   upper.resize(wide.size());
-  if (!wide.empty() && LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, wide.data(), static_cast<int>(wide.size()),
-                                     upper.data(), static_cast<int>(upper.size()), nullptr, nullptr, 0) != 
-                           static_cast<int>(wide.size()))
+  if (!wide.empty() &&
+      LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, wide.data(), static_cast<int>(wide.size()), upper.data(),
+                    static_cast<int>(upper.size()), nullptr, nullptr, 0) != static_cast<int>(wide.size()))
     upper = wide;  // the system cannot say: the text as it is, which still equals itself
   return narrowText(upper);
 }

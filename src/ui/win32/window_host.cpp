@@ -1,6 +1,7 @@
 #include "ui/win32/window_host.h"
 
 #include <windows.h>
+// commctrl.h needs windows.h before it.
 #include <commctrl.h>
 
 #include <algorithm>
@@ -346,8 +347,8 @@ void create(Window& w) {
   const int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2, y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
   w.activatePosted = false;
   w.lastFocus = nullptr;
-  if (!CreateWindowExW(kFormExStyle, kFormClass, wideText(layout.caption).c_str(), kFormStyle, x, y, width, height, hiddenOwner(),
-                       nullptr, GetModuleHandleW(nullptr), &w))
+  if (!CreateWindowExW(kFormExStyle, kFormClass, wideText(layout.caption).c_str(), kFormStyle, x, y, width, height,
+                       hiddenOwner(), nullptr, GetModuleHandleW(nullptr), &w))
     rt::raise(rt::errOutOfMemory);
 
   // Creation in tab order makes the window order the tab order.
