@@ -16,7 +16,7 @@ namespace {
 // The object is handed every text as the program holds it, any name exactly.
 std::wstring wide(const std::string& text) { return wideText(text); }
 
-std::string ansi(const wchar_t* text) { return text ? narrowText(text) : std::string(); }
+std::string narrow(const wchar_t* text) { return text ? narrowText(text) : std::string(); }
 
 struct Variant {
   VARIANT v;
@@ -181,10 +181,10 @@ std::pair<int32_t, std::string> classicError(HRESULT hr) {
   } else {
     error.number = classicError(info.scode).first;
   }
-  error.description = ansi(info.bstrDescription);
+  error.description = narrow(info.bstrDescription);
   if (error.description.empty()) error.description = rt::standardDescription(error.number);
-  error.source = info.bstrSource && *info.bstrSource ? ansi(info.bstrSource) : "CorvaneFileCleanup";
-  error.helpFile = ansi(info.bstrHelpFile);
+  error.source = info.bstrSource && *info.bstrSource ? narrow(info.bstrSource) : "CorvaneFileCleanup";
+  error.helpFile = narrow(info.bstrHelpFile);
   error.helpContext = static_cast<int32_t>(info.dwHelpContext);
   com::SysFreeString(info.bstrSource);
   com::SysFreeString(info.bstrDescription);

@@ -46,7 +46,7 @@ class HeldPath {
   std::vector<HANDLE> folders_;
 };
 
-// The code page the ANSI file functions use.
+// The code page of the ANSI file functions, which the log has always been written in.
 UINT fileCodePage();
 // The one way from the program's WTF-8 to the system's UTF-16 for a path: a
 // path of MAX_PATH characters or more becomes a full path in the long form

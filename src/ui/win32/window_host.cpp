@@ -126,11 +126,12 @@ class FileListBox final : public ui::FileListBox {
   void Path(const std::string& folder) override {
     SendMessageW(window_, LB_RESETCONTENT, 0, 0);
     path_.clear();
-    const std::wstring pattern = wideText(folder + (folder.empty() || folder.back() != '\\' ? "\\*.*" : "*.*"));
+    std::wstring pattern, wide;
+    widePath(folder + (folder.empty() || folder.back() != '\\' ? "\\*.*" : "*.*"), pattern);
     // Ordinary, read-only and archived files; no folders, drives, hidden or system files.
     const LRESULT listed = SendMessageW(window_, LB_DIR, DDL_READWRITE | DDL_READONLY | DDL_ARCHIVE,
                                         reinterpret_cast<LPARAM>(pattern.c_str()));
-    if (listed == LB_ERR && GetFileAttributesW(wideText(folder).c_str()) == INVALID_FILE_ATTRIBUTES)
+    if (listed == LB_ERR && (!widePath(folder, wide) || GetFileAttributesW(wide.c_str()) == INVALID_FILE_ATTRIBUTES))
       rt::raise(rt::errPathNotFound);
     path_ = folder;
   }
