@@ -155,7 +155,7 @@ constexpr uint32_t kShgfpTypeCurrent = 0, kShgfpTypeDefault = 1;
 // An item identifier list the shell hands out; the receiver releases it with CoTaskMemFree.
 using ItemIdList = intptr_t;
 
-// Special folders and the system directories. Every `path` buffer holds kMaxName bytes.
+// Special folders and the system directories. Every `path` buffer holds kMaxPath bytes of WTF-8.
 class SpecialFolders {
  public:
   virtual ~SpecialFolders() = default;

@@ -6,7 +6,7 @@
 namespace {
 
 constexpr const char* kModule = "CSystemFolders";
-constexpr std::size_t kBufferSize = platform::kMaxName;
+constexpr std::size_t kBufferSize = platform::kMaxPath;
 
 // Handles and identifiers are reported in the 32-bit form the report has room for.
 rt::int32 reported(intptr_t handle) { return static_cast<int32_t>(handle); }

@@ -61,7 +61,7 @@ platform::HResult SpecialFolders::SHGetFolderPathA(intptr_t owner, int32_t folde
   const auto query = reinterpret_cast<FolderPathQuery>(folderPath_);
   wchar_t wide[MAX_PATH + 1] = {};
   const HRESULT result = query(reinterpret_cast<HWND>(owner), folder, reinterpret_cast<HANDLE>(token), flags, wide);
-  if (result == S_OK && answer(wide, lstrlenW(wide), path, platform::kMaxName) >= platform::kMaxName) return E_FAIL;
+  if (result == S_OK && answer(wide, lstrlenW(wide), path, platform::kMaxPath) >= platform::kMaxPath) return E_FAIL;
   return result;
 }
 
@@ -76,7 +76,7 @@ platform::HResult SpecialFolders::SHGetSpecialFolderLocation(intptr_t owner, int
 bool SpecialFolders::SHGetPathFromIDListA(platform::ItemIdList pidl, char* path) {
   wchar_t wide[MAX_PATH + 1] = {};
   return ::SHGetPathFromIDListW(itemOf(pidl), wide) &&
-         answer(wide, lstrlenW(wide), path, platform::kMaxName) < platform::kMaxName;
+         answer(wide, lstrlenW(wide), path, platform::kMaxPath) < platform::kMaxPath;
 }
 
 void SpecialFolders::CoTaskMemFree(platform::ItemIdList pidl) { com::CoTaskMemFree(itemOf(pidl)); }
