@@ -21,9 +21,7 @@ bool sameName(std::string_view entry, std::string_view name, std::string& upper)
   if (rt::isAscii(entry)) return std::equal(entry.begin(), entry.end(), name.begin(), name.end(), same);
   // The upper case maps one unit to one: an entry of another length in units
   // is another name, and most are, without asking the system.
-  std::size_t units = 0;
-  for (const char c : entry) units += (c & 0xC0) == 0x80 ? 0 : (c & 0xF8) == 0xF0 ? 2 : 1;
-  if (units != name.size()) return false;
+  if (rt::unitCount(entry) != name.size()) return false;
   if (upper.empty()) upper = platform::process().UCase(entry);
   return std::equal(upper.begin(), upper.end(), name.begin(), name.end(), same);
 }

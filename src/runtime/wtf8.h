@@ -71,6 +71,13 @@ void appendUnits(std::string_view text, std::basic_string<Unit>& out) {
   }
 }
 
+// How many 16-bit units the text stands for: a character's place as the system counts it.
+inline std::size_t unitCount(std::string_view text) {
+  std::size_t units = 0;
+  for (const char c : text) units += (c & 0xC0) == 0x80 ? 0 : (c & 0xF8) == 0xF0 ? 2 : 1;
+  return units;
+}
+
 // Whether the text is ASCII throughout: then bytes and characters are one.
 inline bool isAscii(std::string_view text) {
   for (const char c : text)
