@@ -44,7 +44,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   // here tells its first error.
   if (windowHost.AnyOpen()) {
     MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) win32::dispatch(msg);
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) win32::dispatch(msg);
   }
   platform::End(guard::exitCode());
 }

@@ -12,7 +12,7 @@ namespace {
 
 // The name field up to its NUL: the padding behind it would only be cut off again.
 std::string nameField(const platform::FindData& data) {
-  return std::string(data.cFileName, strnlen(data.cFileName, platform::kMaxPath));
+  return std::string(data.cFileName, strnlen(data.cFileName, platform::kMaxName));
 }
 
 // Junctions, symbolic links and mount points lead to folders searched
@@ -31,17 +31,16 @@ bool isSearchableFolder(uint32_t attributes, const platform::FindData& record) {
 // The find record carries the same bits an attribute query by path returns,
 // without a lookup and an open per entry. The query is still asked wherever
 // its answer could differ, so that such entries are decided as they always
-// were: a wildcard in the name (a name the code page cannot hold comes as
-// "?") and a path at the ANSI functions' limit make it fail; a device's name
-// (CON, AUX, ...) is answered for the device; links are the query's to judge;
-// and the system keeps some of its own files (the page file) from it. (A
-// Unix pipe seen through Wine also fails the query while its record says
-// "file": it is taken for the file it claims to be, no longer entered as a
-// folder whose enumerations fail. Nothing is listed differently, and asking
-// every file by path for its sake cost a third of the search.)
-bool recordDecides(const platform::FindData& record, const std::string& name, std::size_t pathLength) {
-  constexpr std::size_t kNearTheLimit = platform::kMaxPath - 8;
-  if (pathLength >= kNearTheLimit || name.find_first_of("?*") != std::string::npos) return false;
+// were: a wildcard in the name (a name the path could not address comes as
+// "?") makes it fail; a device's name (CON, AUX, ...) is answered for the
+// device; links are the query's to judge; and the system keeps some of its
+// own files (the page file) from it. (A Unix pipe seen through Wine also
+// fails the query while its record says "file": it is taken for the file it
+// claims to be, no longer entered as a folder whose enumerations fail.
+// Nothing is listed differently, and asking every file by path for its sake
+// cost a third of the search.)
+bool recordDecides(const platform::FindData& record, const std::string& name) {
+  if (name.find_first_of("?*") != std::string::npos) return false;
   if (name.size() >= 3) {
     std::string head = name.substr(0, 3);
     for (char& c : head) c = static_cast<char>(c | 0x20);
@@ -49,32 +48,6 @@ bool recordDecides(const platform::FindData& record, const std::string& name, st
       if (head == device) return false;
   }
   return !(record.dwFileAttributes & (platform::kAttrReparsePoint | platform::kAttrSystem));
-}
-
-// A path this long may be refused by the ANSI functions, depending on the code page.
-constexpr std::size_t kLongPath = platform::kMaxPath - 8;
-
-// The system matches these names without regard to case; for a name of
-// ASCII characters, ASCII letters are all there is to fold, and a byte of
-// another character never equals one.
-bool sameName(std::string_view entry, std::string_view name) {
-  if (entry.size() != name.size()) return false;
-  for (std::size_t k = 0; k < name.size(); ++k) {
-    const char a = entry[k], b = name[k];
-    const char lower = static_cast<char>(b | 0x20);
-    if (a != b && !(lower >= 'a' && lower <= 'z' && static_cast<char>(a | 0x20) == lower)) return false;
-  }
-  return true;
-}
-
-// A name that a scan by name matches only as itself: ASCII, no wildcard (the
-// system's own nor the older ones it still honours), nothing that path
-// parsing would cut or drop.
-bool plainName(std::string_view name) {
-  if (name.empty() || name == "." || name == ".." || name.back() == '.' || name.back() == ' ') return false;
-  for (const char c : name)
-    if (c < 0x20 || c > 0x7E || std::strchr("*?<>\"\\/:|", c)) return false;
-  return true;
 }
 
 }  // namespace
@@ -160,8 +133,7 @@ void FINDFILESAPI(std::string& Path, const std::string& SEARCHSTR, rt::int16& Fi
           if (DirName != "." && DirName != "..") {
             g(115, [&] {
               entryPath.assign(Path).append(DirName);
-              attributes = recordDecides(WFD, DirName, entryPath.size()) ? WFD.dwFileAttributes
-                                                                         : fs.GetFileAttributesA(entryPath);
+              attributes = recordDecides(WFD, DirName) ? WFD.dwFileAttributes : fs.GetFileAttributesA(entryPath);
             });
             if (isSearchableFolder(attributes, WFD)) {
               g(116, [&] {
@@ -182,10 +154,7 @@ void FINDFILESAPI(std::string& Path, const std::string& SEARCHSTR, rt::int16& Fi
       });
     }
 
-    // Near the ANSI functions' limit a scan by name may fail where the
-    // folder's enumeration did not: there its answer decides, as always.
-    const bool nearTheLimit = Path.size() + SEARCHSTR.size() >= kLongPath;
-    if (pobj_folders && !nearTheLimit && pobj_folders->Holds(SEARCHSTR)) {
+    if (pobj_folders && pobj_folders->Holds(SEARCHSTR)) {
       // The matches an enumeration of this folder met, in its order: what a
       // scan by name finds, as a name without wildcards matches only itself.
       g(123, [&] { CONT = pobj_folders->NextMatch(SEARCHSTR, FILENAME) ? -1 : 0; });
@@ -231,110 +200,6 @@ void FINDFILESAPI(std::string& Path, const std::string& SEARCHSTR, rt::int16& Fi
     }
     visit.ended = true;
   });
-}
-
-FolderList::FolderList(std::initializer_list<std::string_view> names) {
-  for (const auto name : names)
-    if (plainName(name)) kept_.emplace_back(name);
-}
-
-void FolderList::Record() {
-  names_.clear();
-  found_.clear();
-  at_ = 0;
-  pending_ = 1;
-  added_ = 0;
-  whole_ = true;
-  mode_ = Mode::Record;
-}
-
-void FolderList::Replay() {
-  at_ = 0;
-  matchAt_ = matchEnd_ = 0;
-  unread_ = false;
-  mode_ = whole_ && pending_ == 0 ? Mode::Replay : Mode::Off;
-}
-
-bool FolderList::Keeps(std::string_view name) const {
-  for (const auto& kept : kept_)
-    if (sameName(name, kept)) return true;
-  return false;
-}
-
-void FolderList::Add(const std::string& name) {
-  // A name the list cannot hold apart from its marks would put it out of step.
-  if (name.empty() || name.front() == '\\') whole_ = false;
-  names_.append(name).push_back('\0');
-  ++added_;
-}
-
-void FolderList::AddMatch(const std::string& name) {
-  if (name.empty()) whole_ = false;
-  found_.append(1, '\\').append(name).push_back('\0');
-}
-
-void FolderList::Close(int kept, bool read) {
-  matchAt_ = names_.size();
-  names_.append(found_);
-  found_.clear();
-  if (!read) names_.append("\\", 2);  // a lone mark and its NUL
-  matchEnd_ = names_.size();
-  unread_ = !read;
-  names_.push_back('\0');
-  // A folder searched more often than named, or searching other names than it
-  // recorded, would put the list out of step.
-  if (added_ != kept || pending_ <= 0) whole_ = false;
-  pending_ += added_ - 1;
-  added_ = 0;
-}
-
-bool FolderList::Next(std::string& name) {
-  const auto end = names_.find('\0', at_);
-  if (end == std::string::npos) {
-    Derail();
-    return false;
-  }
-  if (end != at_ && names_[at_] != '\\') {
-    name.assign(names_, at_, end - at_);
-    at_ = end + 1;
-    return true;
-  }
-  // The folder's kept entries, up to the NUL that ends the folder.
-  matchAt_ = at_;
-  matchEnd_ = at_;
-  if (end != at_) {
-    const auto close = names_.find(std::string_view("\0\0", 2), at_);
-    if (close == std::string::npos) {
-      Derail();
-      return false;
-    }
-    matchEnd_ = close + 1;
-  }
-  unread_ = matchEnd_ - matchAt_ == 2 && names_[matchAt_] == '\\';
-  at_ = matchEnd_ + 1;
-  return false;
-}
-
-bool FolderList::Holds(const std::string& SEARCHSTR) const {
-  return mode_ != Mode::Off && !unread_ && Keeps(SEARCHSTR);
-}
-
-bool FolderList::NextMatch(const std::string& SEARCHSTR, std::string& name) {
-  while (matchAt_ < matchEnd_) {
-    const auto end = names_.find('\0', matchAt_);
-    const std::string_view entry(names_.data() + matchAt_ + 1, end - matchAt_ - 1);
-    matchAt_ = end + 1;
-    if (sameName(entry, SEARCHSTR)) {
-      name.assign(entry);
-      return true;
-    }
-  }
-  return false;
-}
-
-void FolderList::Derail() {
-  if (mode_ == Mode::Record) whole_ = false;
-  mode_ = Mode::Off;
 }
 
 std::string STRIPNULLS(std::string& ORIGINALSTR) {

@@ -2,6 +2,8 @@
 // The seam between the program and the operating system. Each interface keeps
 // the shape and failure behaviour of the Win32 functions it stands for, so the
 // Win32 adapters stay thin and the test doubles can mimic Windows exactly.
+// Every text crossing it is the program's WTF-8 (runtime/wtf8.h), whatever an
+// "A" in a name says: a path of any name and any depth.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -23,12 +25,15 @@ constexpr uint32_t kReparseTagNameSurrogate = 0x20000000;
 using SearchHandle = intptr_t;
 constexpr SearchHandle kInvalidSearchHandle = -1;
 
-// The part of WIN32_FIND_DATAA the program reads: the name field is 260
-// characters ended by NUL.
+// A name of MAX_PATH 16-bit units at most takes up to three bytes a unit in WTF-8.
+constexpr int kMaxName = 3 * kMaxPath;
+
+// The part of WIN32_FIND_DATA the program reads: the name field holds the
+// name in the program's WTF-8, ended by NUL.
 struct FindData {
   uint32_t dwFileAttributes = 0;
   uint32_t dwReserved0 = 0;  // the reparse tag, where the attributes have the reparse bit
-  char cFileName[kMaxPath] = {};
+  char cFileName[kMaxName] = {};
 };
 
 // A file the cleanup deleted and keeps: its run, its copy's name there, and its list line's fields.
@@ -93,7 +98,8 @@ class TextFiles {
   // system account or itself: any user may make them first in a folder all
   // may write to.
   virtual bool Appendable(const std::string& path) = 0;
-  // Writes text + CR LF; raises 52 when the number is not open, 75 when the write fails.
+  // Writes text + CR LF in the ANSI code page, "?" for a character it lacks;
+  // raises 52 when the number is not open, 75 when the write fails.
   virtual void WriteLine(int number, std::string_view text) = 0;
   // Closing a number that is not open does nothing.
   virtual void Close(int number) = 0;
@@ -111,7 +117,8 @@ class Process {
   virtual rt::DateTime Now() = 0;
   virtual std::string ShortDate(const rt::DateTime& when) = 0;
   virtual std::string LongTime(const rt::DateTime& when) = 0;
-  // Upper case as the system's code page has it (paths compare this way).
+  // Upper case as the file system compares names: ordinal, one unit for one,
+  // every script, nothing mapped to a look-alike.
   virtual std::string UCase(std::string_view text) = 0;
   // Stops the process at once; windows go without their unload procedures.
   [[noreturn]] virtual void Exit(int exitCode) = 0;
@@ -179,7 +186,7 @@ constexpr uint32_t kShgfpTypeCurrent = 0, kShgfpTypeDefault = 1;
 // An item identifier list the shell hands out; the receiver releases it with CoTaskMemFree.
 using ItemIdList = intptr_t;
 
-// Special folders and the system directories. Every `path` buffer holds kMaxPath characters.
+// Special folders and the system directories. Every `path` buffer holds kMaxPath bytes of WTF-8.
 class SpecialFolders {
  public:
   virtual ~SpecialFolders() = default;

@@ -14,6 +14,7 @@
 #include "platform/platform.h"
 #include "runtime/datetime.h"
 #include "runtime/strings.h"
+#include "runtime/wtf8.h"
 #include "startup/globals.h"
 #include "trace/trace.h"
 
@@ -85,10 +86,19 @@ void Main() {
     });
     g(109, [&] { writetrace("Skip parameter provided:|" + gstr_skip + "|"); });
     if (!gstr_skip.empty()) {
-      g(110, [&] { int_pos = rt::InStr(gstr_skip, ":"); });
+      // Counted in characters as the system counts them, so that the trace shows what it always showed.
+      g(110, [&] {
+        const auto colon = rt::InStr(gstr_skip, ":");
+        int_pos = colon ? rt::unitCount(rt::Left(gstr_skip, colon)) : 0;
+      });
       g(111, [&] { writetrace("int_pos:" + rt::CStr(int_pos)); });
       if (int_pos > 0) {
-        g(112, [&] { gstr_drive = rt::Left(gstr_skip, static_cast<std::size_t>(int_pos.value()) + 1); });
+        g(112, [&] {
+          // Through the colon and the character after it, whatever its length in bytes.
+          std::size_t end = rt::InStr(gstr_skip, ":") + 1;
+          while (end < gstr_skip.size() && (gstr_skip[end] & 0xC0) == 0x80) ++end;
+          gstr_drive = rt::Left(gstr_skip, end);
+        });
         g(113, [&] { writetrace("gstr_drive:" + gstr_drive); });
       }
     }

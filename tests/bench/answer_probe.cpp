@@ -301,7 +301,7 @@ int bareWindow(int argc, char** argv) {
 int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
   if (mode == "status" && (argc == 3 || argc == 4))
-    return probe(win32::kFormClass, ui::kFrmstatusLayout.caption, argv[2], argc == 4 ? argv[3] : nullptr);
+    return probe("CorvaneFileCleanupForm", ui::kFrmstatusLayout.caption, argv[2], argc == 4 ? argv[3] : nullptr);
   if (mode == "bare" && argc <= 3) return probe(kBareClass, nullptr, nullptr, argc == 3 ? argv[2] : nullptr);
   if (mode == "window" && argc > 2) return bareWindow(argc, argv);
   std::fprintf(stderr,

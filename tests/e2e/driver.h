@@ -37,20 +37,36 @@ inline const Ms kStart{30000};  // a cold Wine may take long for the first windo
 inline const Ms kStep{20000};
 inline const std::wstring kTitle = L"Corvane File Cleanup";
 
+inline std::wstring widen(std::string_view utf8) {
+  std::wstring out(utf8.size(), L'\0');
+  out.resize(size_t(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), out.data(), int(out.size()))));
+  return out;
+}
+
+// In UTF-8, or as the program writes its log: in the ANSI code page, "?" for what it lacks.
+inline std::string narrow(std::wstring_view text, UINT codePage = CP_UTF8) {
+  std::string out(text.size() * 4, '\0');
+  const char* const lacking = codePage == CP_UTF8 ? nullptr : "?";
+  out.resize(size_t(WideCharToMultiByte(codePage, lacking ? WC_NO_BEST_FIT_CHARS : 0, text.data(), int(text.size()),
+                                        out.data(), int(out.size()), lacking, nullptr)));
+  return out;
+}
+
 // A started program; ended by the destructor when still running, so that a
 // failed test leaves nothing for wineserver to wait on.
 class Process {
  public:
-  // The command line is `"exe"`, then a blank and `tail` exactly as given (none when it is empty).
+  // The command line is `"exe"`, then a blank and `tail` (UTF-8) exactly as given (none when it is empty), in
+  // Unicode as Setup gives it.
   static Process start(const std::string& exe, const std::string& tail) {
-    std::string commandLine = "\"" + exe + "\"" + (tail.empty() ? "" : " " + tail);
-    STARTUPINFOA startup{};
+    std::wstring commandLine = widen("\"" + exe + "\"" + (tail.empty() ? "" : " " + tail));
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
     // Its own folder as the working folder, as when Setup or Explorer starts it.
-    const std::string folder = exe.substr(0, exe.find_last_of('\\'));
-    if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
-                        &info))
+    const std::wstring folder = widen(exe.substr(0, exe.find_last_of('\\')));
+    if (!CreateProcessW(widen(exe).c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                        &startup, &info))
       return Process(nullptr, 0);
     CloseHandle(info.hThread);
     return Process(info.hProcess, info.dwProcessId);
@@ -93,7 +109,6 @@ struct MessageBoxView {
 };
 
 // The program's own report dialog: its statics and edits in window order.
-inline std::string narrow(std::wstring_view text);
 
 struct ReportView {
   HWND hwnd = nullptr;
@@ -194,19 +209,6 @@ inline std::optional<LRESULT> send(HWND window, UINT message, WPARAM wParam, LPA
 
 }  // namespace detail
 using namespace detail;
-
-inline std::wstring widen(std::string_view utf8) {
-  std::wstring out(utf8.size(), L'\0');
-  out.resize(size_t(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), out.data(), int(out.size()))));
-  return out;
-}
-
-inline std::string narrow(std::wstring_view text) {
-  std::string out(text.size() * 4, '\0');
-  out.resize(size_t(
-      WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), out.data(), int(out.size()), nullptr, nullptr)));
-  return out;
-}
 
 // Asks `find` every few milliseconds: what it found, or nullptr once the process ended or `timeout` passed.
 inline HWND poll(const Process& process, Ms timeout, const std::function<HWND()>& find) {
@@ -421,7 +423,8 @@ inline int host(const std::string& command) {
   return status;
 }
 
-inline bool exists(const std::string& p) { return GetFileAttributesW(widen(p).c_str()) != INVALID_FILE_ATTRIBUTES; }
+// Asked of the Unix side, which takes any name at any depth.
+inline bool exists(const std::string& p) { return runHost("test -e " + shellQuote(unixPath(p))) == 0; }
 
 // A file with a line of text, and its folders.
 inline void plant(const std::string& windowsPath) {
@@ -500,13 +503,14 @@ inline Lines cleanupHead(const Lines& mainLines, std::size_t found) {
                "Search for corvane.mdb files", "Found " + std::to_string(found) + " files to delete"};
 }
 
-// The whole log of one that lists `listed`; the deletions in `failed` traced as attempted only.
+// The whole log of one that lists `listed` (UTF-8); the deletions in `failed` traced as attempted only.
 inline Lines cleanupTrace(const Lines& mainLines, const Lines& listed, const std::set<std::string>& failed = {}) {
   Lines log = cleanupHead(mainLines, listed.size());
   for (const auto& f : listed) {
     log.push_back("Delete File:" + f);
     if (!failed.contains(f)) log.push_back("File:" + f + " Deleted!");
   }
+  for (auto& line : log) line = narrow(widen(line), CP_ACP);  // the log's code page
   return log;
 }
 

@@ -8,6 +8,7 @@
 #include "cleanup/search.h"
 #include "platform/kept.h"
 #include "runtime/datetime.h"
+#include "runtime/wtf8.h"
 #include "support/doubles.h"
 #include "trace/trace.h"
 
@@ -17,6 +18,18 @@ using Lines = std::vector<std::string>;
 using namespace std::string_literals;
 
 Lines operator+(Lines a, const Lines& b) { return a.insert(a.end(), b.begin(), b.end()), a; }
+
+// A name is any sequence of 16-bit units: unpaired surrogates, either way round, come back as they went, and a
+// pair is UTF-8's four bytes; bytes that never were WTF-8 stand for U+FFFD.
+TEST(Wtf8, CarriesEveryNameBackUnchanged) {
+  const std::u16string name{u'a', 0xD800, u'z', 0xDC00, 0xDBFF, 0xDFFF, 0xDC00, 0xD800, u'Я'};
+  std::string text;
+  rt::appendWtf8(std::u16string_view(name), text);
+  EXPECT_EQ(text, "a\xED\xA0\x80z\xED\xB0\x80\xF4\x8F\xBF\xBF\xED\xB0\x80\xED\xA0\x80Я");
+  std::u16string back;
+  rt::appendUnits(text + "\xF8\x80\x80\xC0\x80", back);
+  EXPECT_EQ(back, name + u"\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD");
+}
 
 TEST(Guarded, ActsOnTheAnswer) {
   const struct {

@@ -8,6 +8,7 @@
 #include <tuple>
 
 #include "platform/win32/com.h"
+#include "platform/win32/held_path.h"
 #include "platform/win32/keep.h"
 #include "platform/win32/services.h"
 #include "runtime/error.h"
@@ -30,6 +31,28 @@ TEST(CommandLineArguments, CutsTheProgramName) {
       {"\"unclosed name", ""},
   };
   for (const auto& c : cases) EXPECT_EQ(win32::commandLineArguments(c.full), c.expected) << c.full;
+}
+
+// Names compare as the file system compares them: ordinal, every script, no look-alike taken for the letter; the
+// adapters hand the system paths shorter than MAX_PATH, or made whole and in the long form.
+TEST(Process, UpperCaseMatchesNamesAsTheFileSystemDoesAndPathsGoInTheLongFormPastMaxPath) {
+  // The last: a surrogate pair, and one unpaired.
+  const std::tuple<const char*, const char*, bool> names[] = {{"corvane.ini", "CORVANE.INI", true},
+                                                              {"Приложение", "ПРИЛОЖЕНИЕ", true},
+                                                              {"ｃｏｒｖａｎｅ.ｉｎｉ", "CORVANE.INI", false},
+                                                              {"App¥", "App\\", false},
+                                                              {"😀\xED\xB0\x80", "😀\xED\xB0\x80", true}};
+  win32::Process process;
+  for (const auto& [a, b, same] : names) EXPECT_EQ(process.UCase(a) == process.UCase(b), same) << a;
+  const std::string d(300, 'd');
+  const std::wstring w(300, L'd');
+  const std::pair<std::string, std::wstring> paths[] = {
+      {"C:\\Приложение\\😀\\" + std::string(240, 'a'), L"C:\\Приложение\\😀\\" + std::wstring(240, L'a')},
+      {"C:\\" + d + "\\x\\..\\y.", L"\\\\?\\C:\\" + w + L"\\y"},
+      {"\\\\server\\share\\" + d, L"\\\\?\\UNC\\server\\share\\" + w},
+  };
+  std::wstring wide;
+  for (const auto& [path, expected] : paths) EXPECT_TRUE(win32::widePath(path, wide) && wide == expected) << path;
 }
 
 // A loader that finds nothing, so the class takes the shell's older way.

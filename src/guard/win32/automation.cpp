@@ -7,27 +7,16 @@
 #include "guard/report_text.h"
 #include "guard/win32/report.h"
 #include "platform/win32/com.h"
+#include "platform/win32/held_path.h"
 #include "runtime/error.h"
 
 namespace win32 {
 namespace {
 
-std::wstring wide(const std::string& text) {
-  if (text.empty()) return {};
-  const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring out(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
-  return out;
-}
+// The object is handed every text as the program holds it, any name exactly.
+std::wstring wide(const std::string& text) { return wideText(text); }
 
-std::string ansi(const wchar_t* text) {
-  if (!text || !*text) return {};
-  const int n = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(CP_ACP, 0, text, -1, out.data(), n, nullptr, nullptr);
-  out.resize(out.size() - 1);  // the NUL
-  return out;
-}
+std::string narrow(const wchar_t* text) { return text ? narrowText(text) : std::string(); }
 
 struct Variant {
   VARIANT v;
@@ -168,11 +157,11 @@ std::pair<int32_t, std::string> classicError(HRESULT hr) {
   // An error a component raised by its classic number comes back in this facility.
   if (HRESULT_FACILITY(hr) == FACILITY_CONTROL) return {HRESULT_CODE(hr), {}};
   std::string text = "Automation error";
-  char* system = nullptr;
-  if (FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                     nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<char*>(&system), 0, nullptr) &&
+  wchar_t* system = nullptr;
+  if (FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                     nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(&system), 0, nullptr) &&
       system) {
-    std::string detail = system;
+    std::string detail = narrowText(system);
     LocalFree(system);
     while (!detail.empty() && (detail.back() == '\n' || detail.back() == '\r')) detail.pop_back();
     if (!detail.empty()) text += "\n" + detail;
@@ -192,10 +181,10 @@ std::pair<int32_t, std::string> classicError(HRESULT hr) {
   } else {
     error.number = classicError(info.scode).first;
   }
-  error.description = ansi(info.bstrDescription);
+  error.description = narrow(info.bstrDescription);
   if (error.description.empty()) error.description = rt::standardDescription(error.number);
-  error.source = info.bstrSource && *info.bstrSource ? ansi(info.bstrSource) : "CorvaneFileCleanup";
-  error.helpFile = ansi(info.bstrHelpFile);
+  error.source = info.bstrSource && *info.bstrSource ? narrow(info.bstrSource) : "CorvaneFileCleanup";
+  error.helpFile = narrow(info.bstrHelpFile);
   error.helpContext = static_cast<int32_t>(info.dwHelpContext);
   com::SysFreeString(info.bstrSource);
   com::SysFreeString(info.bstrDescription);

@@ -9,6 +9,7 @@
 
 #include "guard/report_text.h"
 #include "guard/win32/report.h"
+#include "platform/win32/held_path.h"
 #include "platform/win32/messages.h"
 #include "runtime/error.h"
 
@@ -62,13 +63,13 @@ void ReportDialog::build(HWND dialog) {
   const auto x = [&](int du) { return MulDiv(du, unitX, 4); };
   const auto y = [&](int du) { return MulDiv(du, unitY, 8); };
 
-  const auto add = [&](const char* cls, const std::string& text, DWORD style, int left, int top, int width,
-                       int height, int id) {
-    const HWND control = CreateWindowExA(cls == std::string("EDIT") ? WS_EX_CLIENTEDGE : 0, cls, text.c_str(),
-                                         WS_CHILD | WS_VISIBLE | style, x(left), y(top), x(width), y(height), dialog,
-                                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr),
-                                         nullptr);
-    if (control) SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  const auto add = [&](const char* cls, const std::string& text, DWORD style, int left, int top, int width, int height,
+                       int id) {
+    const HWND control =
+        CreateWindowExW(cls == std::string("EDIT") ? WS_EX_CLIENTEDGE : 0, wideText(cls).c_str(),
+                        wideText(text).c_str(), WS_CHILD | WS_VISIBLE | style, x(left), y(top), x(width), y(height),
+                        dialog, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
+    if (control) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     return control;
   };
   constexpr int kWidth = 340, kLabelWidth = 62, kValueLeft = 76, kValueWidth = kWidth - kValueLeft - 7;
@@ -94,7 +95,7 @@ void ReportDialog::build(HWND dialog) {
           WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOHSCROLL | ES_AUTOVSCROLL, 7, top,
           kWidth - 14, 100, kVariablesId);
   const int stops[] = {8, 96, 140};  // name, type, value
-  SendMessageA(variables, EM_SETTABSTOPS, 3, reinterpret_cast<LPARAM>(stops));
+  SendMessageW(variables, EM_SETTABSTOPS, 3, reinterpret_cast<LPARAM>(stops));
   top += 106;
   const std::pair<int, const char*> buttons[] = {{IDABORT, "&Abort"}, {IDRETRY, "&Retry"}, {IDIGNORE, "&Ignore"}};
   int left = kWidth - 7 - 3 * 50 - 2 * 4;
@@ -103,12 +104,12 @@ void ReportDialog::build(HWND dialog) {
     left += 54;
   }
   top += 21;
-  SendMessageA(dialog, DM_SETDEFID, IDABORT, 0);
+  SendMessageW(dialog, DM_SETDEFID, IDABORT, 0);
 
   // Centred over the window it reports for, or on the screen without one.
   RECT frame{0, 0, x(kWidth), y(top)};
-  AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrA(dialog, GWL_STYLE)), FALSE,
-                     static_cast<DWORD>(GetWindowLongPtrA(dialog, GWL_EXSTYLE)));
+  AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(dialog, GWL_STYLE)), FALSE,
+                     static_cast<DWORD>(GetWindowLongPtrW(dialog, GWL_EXSTYLE)));
   const int width = frame.right - frame.left, height = frame.bottom - frame.top;
   RECT area{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
   if (const HWND owner = GetWindow(dialog, GW_OWNER)) GetWindowRect(owner, &area);
@@ -116,7 +117,7 @@ void ReportDialog::build(HWND dialog) {
   const int left0 = std::max(0, std::min(cx - width, static_cast<int>((area.left + area.right - width) / 2)));
   const int top0 = std::max(0, std::min(cy - height, static_cast<int>((area.top + area.bottom - height) / 2)));
   SetWindowPos(dialog, nullptr, left0, top0, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
-  SetWindowTextA(dialog, guard::reportTitle(report_).c_str());
+  SetWindowTextW(dialog, wideText(guard::reportTitle(report_)).c_str());
   SetFocus(GetDlgItem(dialog, IDABORT));
 }
 
@@ -124,7 +125,7 @@ INT_PTR CALLBACK ReportDialog::dialogProc(HWND dialog, UINT message, WPARAM wPar
   switch (message) {
     case WM_INITDIALOG: {
       auto* self = reinterpret_cast<ReportDialog*>(lParam);
-      SetWindowLongPtrA(dialog, DWLP_USER, lParam);
+      SetWindowLongPtrW(dialog, DWLP_USER, lParam);
       // No exception may unwind through the system's frames.
       try {
         self->build(dialog);
@@ -133,7 +134,7 @@ INT_PTR CALLBACK ReportDialog::dialogProc(HWND dialog, UINT message, WPARAM wPar
       return FALSE;  // the focus is set
     }
     case WM_COMMAND: {
-      auto* self = reinterpret_cast<ReportDialog*>(GetWindowLongPtrA(dialog, DWLP_USER));
+      auto* self = reinterpret_cast<ReportDialog*>(GetWindowLongPtrW(dialog, DWLP_USER));
       const int id = LOWORD(wParam);
       if (self && HIWORD(wParam) == BN_CLICKED && (id == IDABORT || id == IDRETRY || id == IDIGNORE))
         self->answer_ = id;
@@ -172,7 +173,7 @@ int32_t ReportDialog::ReportError() {
   answer_ = 0;
   // The windows behind the report show what the program had come to.
   beforeLook();
-  const HWND dialog = CreateDialogIndirectParamA(GetModuleHandleA(nullptr), &tmpl.dialog, owner, dialogProc,
+  const HWND dialog = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), &tmpl.dialog, owner, dialogProc,
                                                  reinterpret_cast<LPARAM>(this));
   if (!dialog) {
     reenable();
@@ -185,7 +186,7 @@ int32_t ReportDialog::ReportError() {
   WPARAM quitCode = 0;
   MSG msg;
   while (answer_ == 0) {
-    const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+    const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
     if (got == -1) break;
     if (got == 0) {
       // The program's end waits for the answer.
@@ -193,7 +194,7 @@ int32_t ReportDialog::ReportError() {
       quitCode = msg.wParam;
       continue;
     }
-    if (IsDialogMessageA(dialog, &msg)) continue;
+    if (IsDialogMessageW(dialog, &msg)) continue;
     dispatch(msg);
   }
   // Enabled again before the dialog goes, so the activation returns to them.

@@ -1,5 +1,8 @@
 #include <windows.h>
 
+#include <iterator>
+
+#include "platform/win32/held_path.h"
 #include "platform/win32/messages.h"
 #include "platform/win32/services.h"
 
@@ -18,17 +21,18 @@ DWORD lastLook = 0;  // the tick count wraps; differences stay right
 void (*beforeLookWork)() = nullptr;
 
 bool isOurWindow(HWND window) {
-  char name[sizeof kFormClass + 1] = {};
-  return window && GetClassNameA(window, name, sizeof name) > 0 && lstrcmpA(name, kFormClass) == 0;
+  wchar_t name[sizeof kFormClass / sizeof *kFormClass + 1] = {};
+  return window && GetClassNameW(window, name, static_cast<int>(std::size(name))) > 0 &&
+         lstrcmpW(name, kFormClass) == 0;
 }
 
 }  // namespace
 
 void dispatch(MSG& msg) {
   const HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
-  if (isOurWindow(root) && IsDialogMessageA(root, &msg)) return;
+  if (isOurWindow(root) && IsDialogMessageW(root, &msg)) return;
   TranslateMessage(&msg);
-  DispatchMessageA(&msg);
+  DispatchMessageW(&msg);
 }
 
 HCURSOR programCursor() { return pointerCursor; }
@@ -44,7 +48,7 @@ int Desktop::MsgBox(const std::string& prompt, int flags, const std::string& tit
   beforeLook();
   const HWND owner = GetActiveWindow();
   const UINT style = static_cast<UINT>(flags) | (owner ? 0u : static_cast<UINT>(MB_TASKMODAL));
-  return MessageBoxA(owner, prompt.c_str(), title.c_str(), style);
+  return MessageBoxW(owner, wideText(prompt).c_str(), wideText(title).c_str(), style);
 }
 
 void Desktop::DoEvents() {
@@ -53,7 +57,7 @@ void Desktop::DoEvents() {
   lastLook = now;
   beforeLook();
   MSG msg;
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
     if (msg.message == WM_QUIT) {
       // The loop that owns the program's end must still see it.
       PostQuitMessage(static_cast<int>(msg.wParam));
@@ -65,7 +69,7 @@ void Desktop::DoEvents() {
 
 void Desktop::AnswerWaiting() {
   MSG msg;
-  PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+  PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
 }
 
 void Desktop::EnterBusyLoop() { ++busyLoops; }

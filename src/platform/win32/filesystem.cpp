@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -9,17 +10,17 @@
 #include "platform/win32/native_view.h"
 #include "platform/win32/services.h"
 #include "runtime/error.h"
+#include "runtime/wtf8.h"
 
 namespace win32 {
 namespace {
 
 // A found name must address its own entry when the search appends it to a
-// path. The system's ANSI conversion maps characters the code page lacks to
-// look-alikes (fullwidth letters to plain ones, a fullwidth backslash to a real one),
-// and path parsing splits at slashes and drops trailing dots and blanks, so
+// path: path parsing splits at slashes and drops trailing dots and blanks, so
 // such a name would stand for a sibling or a folder elsewhere. Those
 // characters become "?" instead, which names nothing: the entry then cannot
-// be examined, as a name the code page cannot hold never could.
+// be examined. Every other name comes as the file system holds it, in the
+// program's WTF-8, converted once here and never again per comparison.
 // The name is mended in the record itself: no copy for each entry.
 void copyFound(WIN32_FIND_DATAW& found, platform::FindData& data) {
   data.dwFileAttributes = found.dwFileAttributes;
@@ -31,18 +32,19 @@ void copyFound(WIN32_FIND_DATAW& found, platform::FindData& data) {
       if (chars[i] == L'\\' || chars[i] == L'/') chars[i] = L'?';
     for (auto i = name.size(); i > 0 && (chars[i - 1] == L'.' || chars[i - 1] == L' '); --i) chars[i - 1] = L'?';
   }
-  const UINT codePage = fileCodePage();
-  const bool utf8 = codePage == CP_UTF8;  // has no look-alikes, and takes neither flag nor default character
-  if (!WideCharToMultiByte(codePage, utf8 ? 0 : WC_NO_BEST_FIT_CHARS, found.cFileName, -1, data.cFileName,
-                           sizeof data.cFileName, utf8 ? nullptr : "?", nullptr))
-    std::strcpy(data.cFileName, "?");  // too long for the field in this code page
+  static std::string text;  // keeps its room from entry to entry
+  text.clear();
+  rt::appendWtf8(name, text);
+  // The field holds the longest name the system gives (MAX_PATH units, 3 bytes each at most).
+  std::memcpy(data.cFileName, text.c_str(), std::min(text.size() + 1, sizeof data.cFileName));
+  data.cFileName[sizeof data.cFileName - 1] = '\0';
 }
 
 HANDLE handleOf(platform::SearchHandle search) { return reinterpret_cast<HANDLE>(search); }
 
 }  // namespace
 
-// The wide functions behind the ANSI ones, so that the names come back unmapped.
+// The wide functions, so that the names come back as they are.
 platform::SearchHandle FileSystem::FindFirstFileA(const std::string& pattern, platform::FindData& data) {
   std::wstring wide;
   if (!widePath(pattern, wide)) return platform::kInvalidSearchHandle;
@@ -71,8 +73,10 @@ bool FileSystem::FindNextFileA(platform::SearchHandle search, platform::FindData
 bool FileSystem::FindClose(platform::SearchHandle search) { return ::FindClose(handleOf(search)) != FALSE; }
 
 uint32_t FileSystem::GetFileAttributesA(const std::string& path) {
+  std::wstring wide;
+  if (!widePath(path, wide)) return platform::kInvalidAttributes;
   const NativeFileView native;
-  return ::GetFileAttributesA(path.c_str());
+  return ::GetFileAttributesW(wide.c_str());
 }
 
 void FileSystem::Kill(const std::string& path, const std::string& spared) {
@@ -88,7 +92,7 @@ void FileSystem::Kill(const std::string& path, const std::string& spared) {
   DWORD error = held.holdFolders(path);
   if (!error) error = held.openEntry(DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING, file);
   if (!error) {
-    if (!sparedNamed || (!sparedWide.empty() && liesInside(file, sparedWide)))
+    if (!sparedNamed || (!sparedWide.empty() && liesInside(held.where(file), sparedWide)))
       error = kRefused;
     else
       error = keepAndDelete(file, path);

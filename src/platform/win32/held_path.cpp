@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/win32/rights.h"
+#include "runtime/wtf8.h"
 
 namespace win32 {
 namespace {
@@ -31,13 +32,30 @@ std::wstring withoutTrailingSlash(std::wstring path) {
   return path;
 }
 
-// The root's length: "X:\" or "\\server\share\"; 0 for any other form.
+// The root's length: "X:\" or "\\server\share\", also after the long form's
+// "\\?\" or "\\?\UNC\" (each folder's path then keeps that prefix); 0 for any other form.
 std::size_t rootLength(const std::wstring& path) {
+  if (path.rfind(L"\\\\?\\UNC\\", 0) == 0) {
+    const std::size_t root = rootLength(L"\\\\" + path.substr(8));
+    return root ? root + 6 : 0;
+  }
+  if (path.rfind(L"\\\\?\\", 0) == 0) {
+    const std::wstring rest = path.substr(4);
+    return rest.size() >= 3 && rest[1] == L':' && rest[2] == L'\\' ? 7 : 0;
+  }
   if (path.size() >= 3 && path[1] == L':' && path[2] == L'\\') return 3;
-  if (path.rfind(L"\\\\", 0) != 0 || path.rfind(L"\\\\?\\", 0) == 0 || path.rfind(L"\\\\.\\", 0) == 0) return 0;
+  if (path.rfind(L"\\\\", 0) != 0 || path.rfind(L"\\\\.\\", 0) == 0) return 0;
   const auto share = path.find(L'\\', 2);
   const auto end = share == std::wstring::npos ? share : path.find(L'\\', share + 1);
   return end == std::wstring::npos || share == 2 || end == share + 1 ? 0 : end + 1;
+}
+
+// The handle's path within its volume ("\\Folder\\File"); empty when unknown.
+std::wstring nameInVolume(HANDLE handle) {
+  std::vector<char> buffer(sizeof(FILE_NAME_INFO) + 32768 * sizeof(wchar_t));
+  auto* info = reinterpret_cast<FILE_NAME_INFO*>(buffer.data());
+  if (!GetFileInformationByHandleEx(handle, FileNameInfo, info, static_cast<DWORD>(buffer.size()))) return {};
+  return std::wstring(info->FileName, info->FileNameLength / sizeof(wchar_t));
 }
 
 }  // namespace
@@ -45,16 +63,34 @@ std::size_t rootLength(const std::wstring& path) {
 UINT fileCodePage() { return AreFileApisANSI() ? GetACP() : GetOEMCP(); }
 
 bool widePath(const std::string& path, std::wstring& wide) {
-  const UINT codePage = fileCodePage();
-  const int length = static_cast<int>(std::strlen(path.c_str()));
-  const int n = length ? MultiByteToWideChar(codePage, 0, path.c_str(), length, nullptr, 0) : 0;
-  if (n > MAX_PATH) {
-    SetLastError(ERROR_FILENAME_EXCED_RANGE);
-    return false;
+  wide.clear();
+  rt::appendUnits(std::string_view(path.c_str()), wide);
+  if (wide.size() < MAX_PATH || wide.rfind(L"\\\\?\\", 0) == 0) return true;
+  // Deeper, only the long form reaches, whatever the system's own limit; it
+  // skips the system's clean-up of the path ("." and "..", "/", trailing dots
+  // and blanks), so that is done first.
+  std::wstring full(wide.size() + 1, L'\0');
+  DWORD n = GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+  if (n >= full.size()) {
+    full.resize(n);
+    n = GetFullPathNameW(wide.c_str(), n, full.data(), nullptr);
   }
-  wide.resize(static_cast<std::size_t>(n));
-  if (n) MultiByteToWideChar(codePage, 0, path.c_str(), length, wide.data(), n);
+  if (!n || n >= full.size()) return false;
+  full.resize(n);
+  wide = full.rfind(L"\\\\", 0) == 0 ? L"\\\\?\\UNC\\" + full.substr(2) : L"\\\\?\\" + full;
   return true;
+}
+
+std::string narrowText(std::wstring_view wide) {
+  std::string text;
+  rt::appendWtf8(wide, text);
+  return text;
+}
+
+std::wstring wideText(std::string_view text) {
+  std::wstring wide;
+  rt::appendUnits(text, wide);
+  return wide;
 }
 
 std::wstring finalPath(HANDLE handle) {
@@ -73,22 +109,22 @@ bool samePath(const std::wstring& a, const std::wstring& b) {
                                             TRUE) == CSTR_EQUAL;
 }
 
-bool liesInside(HANDLE entry, const std::wstring& folder) {
+bool liesInside(const std::wstring& path, const std::wstring& folder) {
   // The folder as Setup names it, links and all: where it really is counts.
   const HANDLE handle = CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                     FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   // A folder that is not there spares nothing; one that is there but cannot
-  // be opened, or whose real place cannot be told, might hold the file: the
-  // file then counts as inside.
+  // be opened, or whose real place (or the file's) cannot be told, might
+  // hold the file: the file then counts as inside.
   if (handle == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
     return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
   }
   const std::wstring inside = withoutTrailingSlash(finalPath(handle)) + L"\\";
   CloseHandle(handle);
-  const std::wstring path = finalPath(entry);
-  return inside.size() == 1 || (path.size() > inside.size() && samePath(path.substr(0, inside.size()), inside));
+  return inside.size() == 1 || path.empty() ||
+         (path.size() > inside.size() && samePath(path.substr(0, inside.size()), inside));
 }
 
 bool deleteThrough(HANDLE entry) {
@@ -101,13 +137,24 @@ bool hasOtherNames(HANDLE entry) {
   return !GetFileInformationByHandle(entry, &info) || info.nNumberOfLinks > 1;
 }
 
+// Wine gives no final path longer than MAX_PATH; the name within the volume
+// it gives, and on the held root's volume that names the place as well.
+std::wstring HeldPath::where(HANDLE handle) const {
+  std::wstring path = finalPath(handle);
+  if (path.empty() && !volume_.empty()) {
+    const std::wstring name = nameInVolume(handle);
+    if (!name.empty()) path = volume_ + name;
+  }
+  return path;
+}
+
 HeldPath::~HeldPath() {
   for (const HANDLE folder : folders_) CloseHandle(folder);
 }
 
-DWORD HeldPath::holdFolders(const std::string& ansiPath, bool trustedOwners) {
+DWORD HeldPath::holdFolders(const std::string& path8, bool trustedOwners) {
   std::wstring wide;
-  if (!widePath(ansiPath, wide)) return GetLastError();
+  if (!widePath(path8, wide)) return GetLastError();
   return holdFolders(std::move(wide), trustedOwners);
 }
 
@@ -126,6 +173,10 @@ DWORD HeldPath::holdFolders(std::wstring wide, bool trustedOwners) {
   folders_.push_back(top);
   expected_ = withoutTrailingSlash(finalPath(top));
   if (expected_.empty()) return kRefused;
+  // What stands before a name within the volume ("\\?\X:" for "\"), for where() past MAX_PATH.
+  const std::wstring topName = nameInVolume(top);
+  volume_ = expected_ + L"\\";
+  volume_.resize(topName.size() <= volume_.size() ? volume_.size() - topName.size() : 0);
   for (std::size_t at = root, slash; (slash = path.find(L'\\', at)) != std::wstring::npos; at = slash + 1) {
     if (slash == at) return ERROR_INVALID_NAME;
     // Held for listing and without delete sharing, no one can rename, move or
@@ -140,7 +191,7 @@ DWORD HeldPath::holdFolders(std::wstring wide, bool trustedOwners) {
     folders_.push_back(folder);
     expected_ += L"\\" + path.substr(at, slash - at);
     bool isFolder = false;
-    if (isLink(folder, isFolder) || !isFolder || !samePath(finalPath(folder), expected_) ||
+    if (isLink(folder, isFolder) || !isFolder || !samePath(where(folder), expected_) ||
         (innermost && !ownedByTrusted(folder)))
       return kRefused;
   }
@@ -150,7 +201,7 @@ DWORD HeldPath::holdFolders(std::wstring wide, bool trustedOwners) {
 bool HeldPath::checked(HANDLE entry, bool folder) const {
   bool isFolder = false;
   const std::wstring name = path_.substr(path_.rfind(L'\\') + 1);
-  return !isLink(entry, isFolder) && isFolder == folder && samePath(finalPath(entry), expected_ + L"\\" + name) &&
+  return !isLink(entry, isFolder) && isFolder == folder && samePath(where(entry), expected_ + L"\\" + name) &&
          (!trustedOwners_ || ownedByTrusted(entry));
 }
 
@@ -187,12 +238,10 @@ DWORD HeldPath::openEntry(DWORD access, DWORD share, DWORD disposition, HANDLE& 
 }
 
 DWORD HeldPath::openFolder(DWORD access, DWORD share, HANDLE& entry) {
-  entry = CreateFileW(path_.c_str(), access | FILE_READ_ATTRIBUTES, share, nullptr, OPEN_EXISTING,
-                      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  entry = CreateFileW(path_.c_str(), access | FILE_READ_ATTRIBUTES | (trustedOwners_ ? READ_CONTROL : 0), share,
+                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (entry == INVALID_HANDLE_VALUE) return GetLastError();
-  bool isFolder = false;
-  const std::wstring name = path_.substr(path_.rfind(L'\\') + 1);
-  if (!isLink(entry, isFolder) && isFolder && samePath(finalPath(entry), expected_ + L"\\" + name)) return ERROR_SUCCESS;
+  if (checked(entry, true)) return ERROR_SUCCESS;
   CloseHandle(entry);
   entry = INVALID_HANDLE_VALUE;
   return kRefused;

@@ -14,6 +14,7 @@
 #include <windows.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace win32 {
@@ -28,8 +29,8 @@ class HeldPath {
   HeldPath& operator=(const HeldPath&) = delete;
   ~HeldPath();
 
-  // Holds every folder of the ANSI `path` ("X:\..." or "\\server\share\...")
-  // below its root. ERROR_SUCCESS, the system's error, or kRefused. With
+  // Holds every folder of `path` ("X:\..." or "\\server\share\...", the
+  // program's WTF-8) below its root. ERROR_SUCCESS, the system's error, or kRefused. With
   // `trustedOwners`, the innermost folder and then the entry must also be
   // owned by the administrators, the system account or this run's account.
   DWORD holdFolders(const std::string& path, bool trustedOwners = false);
@@ -44,29 +45,38 @@ class HeldPath {
   DWORD makeFolder();
   // The same for an existing folder, checked alike: no link, and where the path says.
   DWORD openFolder(DWORD access, DWORD share, HANDLE& entry);
+  // Where a handle opened through this path really is; empty when unknown.
+  std::wstring where(HANDLE handle) const;
 
  private:
   // The entry's handle is no link, a folder or not as asked, where the path says and owned as asked.
   bool checked(HANDLE entry, bool folder) const;
 
   std::wstring path_, expected_;  // as given; where it must lead
+  std::wstring volume_;           // the held root's final path before its name within the volume
   std::vector<HANDLE> folders_;
   bool trustedOwners_ = false;
 };
 
-// The code page the ANSI file functions use.
+// The code page of the ANSI file functions, which the log has always been written in.
 UINT fileCodePage();
-// The wide form of an ANSI path, as the ANSI file functions make it: they
-// take MAX_PATH characters and a NUL, and a longer path fails (false, with
-// the last error set), so the depth of a search stays bounded.
+// The one way from the program's WTF-8 to the system's UTF-16 for a path: a
+// path of MAX_PATH characters or more becomes a full path in the long form
+// ("\\?\X:\..." or "\\?\UNC\..."), so that any depth is reached without the
+// system's long-path switch; false, with the last error set, when it cannot.
 bool widePath(const std::string& path, std::wstring& wide);
+// And back: the program's WTF-8 of any UTF-16, unpaired surrogates included.
+std::string narrowText(std::wstring_view wide);
+// A text that is no path (a caption, a list item, a message), as the W functions take it.
+std::wstring wideText(std::string_view text);
 // Where a handle really is, as "\\?\X:\..." (or "\\?\UNC\..."); empty when unknown.
 std::wstring finalPath(HANDLE handle);
 // `a` and `b` name the same place, letter case aside.
 bool samePath(const std::wstring& a, const std::wstring& b);
-// Whether the file behind `entry` lies inside `folder`, wherever each really
-// is; also true when the folder is there but cannot be opened.
-bool liesInside(HANDLE entry, const std::wstring& folder);
+// Whether the file really at `path` (HeldPath::where) lies inside `folder`,
+// wherever that really is; also true when the folder is there but cannot be
+// opened, or either place cannot be told.
+bool liesInside(const std::wstring& path, const std::wstring& folder);
 // Deletes the file behind `entry` (opened with DELETE access) when it is closed.
 bool deleteThrough(HANDLE entry);
 // Whether the handle's file has more names than one (hard links).

@@ -18,21 +18,6 @@ constexpr ULONGLONG kSpareSpace = 1ull << 30;                 // what a copy mus
 constexpr ULONGLONG kKeptFor = 30ull * 24 * 3600 * 10000000;  // 30 days in FILETIME units
 constexpr const wchar_t* kList = L"kept.txt";
 
-std::string utf8(const std::wstring& wide) {
-  std::string out(wide.size() * 3, '\0');
-  out.resize(static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
-                                                          out.data(), static_cast<int>(out.size()), nullptr, nullptr)));
-  return out;
-}
-
-// The list's text is UTF-8 of its own: not a path of the program's.
-std::wstring fromUtf8(const std::string& text) {
-  std::wstring out(text.size(), L'\0');
-  out.resize(static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                                          out.data(), static_cast<int>(out.size()))));
-  return out;
-}
-
 struct Handle {
   HANDLE h = INVALID_HANDLE_VALUE;
   Handle() = default;
@@ -120,7 +105,7 @@ DWORD makeFolder(const std::wstring& path, bool protect) {
   if (!protect || made) return ERROR_SUCCESS;
   bool probeMade = false;
   Handle probe;
-  const DWORD error = createFolder(path + L"." + fromUtf8(std::to_string(GetCurrentProcessId())) + L".new", sd.p,
+  const DWORD error = createFolder(path + L"." + wideText(std::to_string(GetCurrentProcessId())) + L".new", sd.p,
                                    DELETE, probeMade, probe);
   if (probeMade) deleteThrough(probe.h);
   if (error || !probeMade) return error ? error : kRefused;
@@ -174,7 +159,7 @@ std::string digits(unsigned value, int width) {
 
 // A run's folder is named for its time (UTC), so that names sort as runs were made.
 std::wstring runName(const SYSTEMTIME& t) {
-  return fromUtf8(digits(t.wYear, 4) + digits(t.wMonth, 2) + digits(t.wDay, 2) + "-" + digits(t.wHour, 2) +
+  return wideText(digits(t.wYear, 4) + digits(t.wMonth, 2) + digits(t.wDay, 2) + "-" + digits(t.wHour, 2) +
                   digits(t.wMinute, 2) + digits(t.wSecond, 2) + "-" + digits(t.wMilliseconds, 3));
 }
 
@@ -262,7 +247,7 @@ std::string securityText(HANDLE file) {
   if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(sd, SDDL_REVISION_1, which,
                                                             reinterpret_cast<wchar_t**>(&text.p), nullptr))
     return {};
-  return utf8(static_cast<const wchar_t*>(text.p));
+  return narrowText(static_cast<const wchar_t*>(text.p));
 }
 
 // Only the unnamed stream and the download mark: a named stream would be lost by the copy.
@@ -328,7 +313,7 @@ bool readList(const std::wstring& run, std::string& installFolder, std::vector<k
 }
 
 bool stillKept(const std::wstring& run, const std::string& name) {
-  const DWORD attributes = GetFileAttributesW((run + L"\\" + fromUtf8(name)).c_str());
+  const DWORD attributes = GetFileAttributesW((run + L"\\" + wideText(name)).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
@@ -357,7 +342,7 @@ void setOwner(HANDLE made, PSID owner) {
 void applySecurity(HANDLE made, const std::string& sddl) {
   Local sd;
   if (sddl.empty() ||
-      !ConvertStringSecurityDescriptorToSecurityDescriptorW(fromUtf8(sddl).c_str(), SDDL_REVISION_1, &sd.p, nullptr))
+      !ConvertStringSecurityDescriptorToSecurityDescriptorW(wideText(sddl).c_str(), SDDL_REVISION_1, &sd.p, nullptr))
     return;
   PSID owner = nullptr;
   PACL dacl = nullptr;
@@ -384,8 +369,8 @@ void prepareKeeping() {
 
 void beginKeeping(const std::string& installFolder) {
   Place& p = place();
-  std::wstring removed, wide;
-  p.installFolder = widePath(installFolder, wide) ? utf8(wide) : installFolder;
+  std::wstring removed;
+  p.installFolder = installFolder;
   if (removedFolder(removed)) return;
   FILETIME f;
   GetSystemTimeAsFileTime(&f);
@@ -405,8 +390,6 @@ DWORD keepAndDelete(HANDLE entry, const std::string& path) {
   if (info.dwFileAttributes & (FILE_ATTRIBUTE_OFFLINE | 0x400000 /* recall on data access */ | 0x40000 /* on open */))
     return ERROR_FILE_OFFLINE;
   const ULONGLONG size = (ULONGLONG(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
-  std::wstring original;
-  if (!widePath(path, original)) return GetLastError();
   // The same file, checked: no path is parsed again.
   Handle source;
   source.h = ReOpenFile(entry, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -425,11 +408,11 @@ DWORD keepAndDelete(HANDLE entry, const std::string& path) {
   do {
     name = std::to_string(p.next++) + ".kept";
     HeldPath attempt;
-    if (!(error = attempt.holdFolders(run + L"\\" + fromUtf8(name))))
+    if (!(error = attempt.holdFolders(run + L"\\" + wideText(name))))
       error = attempt.openEntry(GENERIC_WRITE, 0, CREATE_NEW, copy.h);
   } while (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS);
   if (error) return error;
-  const kept::Line line{name, localTimeText(), size, utf8(original), securityText(source.h)};
+  const kept::Line line{name, localTimeText(), size, path, securityText(source.h)};
   if (!(error = copyContent(source.h, copy.h, size)) && !(error = appendLine(run, kept::format(line), OPEN_EXISTING)) &&
       !deleteThrough(entry))
     error = GetLastError();
@@ -440,20 +423,18 @@ DWORD keepAndDelete(HANDLE entry, const std::string& path) {
 
 std::vector<platform::KeptFile> keptFiles(const std::string& installFolder, bool latestRun) {
   std::vector<platform::KeptFile> files;
-  std::wstring removed, wanted;
+  std::wstring removed;
   if (removedFolder(removed)) return files;
-  // A folder it cannot name matches no run: never another folder's.
-  if (!installFolder.empty() && !widePath(installFolder, wanted)) return files;
-  wanted = withoutSlash(wanted);
+  const std::wstring wanted = withoutSlash(wideText(installFolder));
   for (const auto& name : runs(removed)) {
     const std::wstring run = removed + L"\\" + name;
     std::string folder;
     std::vector<kept::Line> lines;
     if (!readList(run, folder, lines)) continue;
-    if (latestRun && !wanted.empty() && !sameName(withoutSlash(fromUtf8(folder)), wanted.c_str())) continue;
+    if (latestRun && !wanted.empty() && !sameName(withoutSlash(wideText(folder)), wanted.c_str())) continue;
     for (auto line = lines.rbegin(); line != lines.rend(); ++line)
       if (stillKept(run, line->kept))
-        files.push_back({utf8(name), line->kept, line->removed, line->path, line->security});
+        files.push_back({narrowText(name), line->kept, line->removed, line->path, line->security});
     if (latestRun) break;
   }
   return files;
@@ -462,7 +443,7 @@ std::vector<platform::KeptFile> keptFiles(const std::string& installFolder, bool
 DWORD restoreKept(const platform::KeptFile& file) {
   std::wstring removed;
   if (DWORD error = removedFolder(removed)) return error;
-  const std::wstring target = fromUtf8(file.path);
+  const std::wstring target = wideText(file.path);  // to check its name; held by the program's own form
   const std::wstring name = target.substr(target.rfind(L'\\') + 1);
   // Only the program's own names: a list another hand wrote cannot make it write anything else.
   if (target.find(L'\\') == std::wstring::npos ||
@@ -471,7 +452,7 @@ DWORD restoreKept(const platform::KeptFile& file) {
     return kRefused;
   HeldPath keptHeld;
   Handle copy;
-  DWORD error = keptHeld.holdFolders(removed + L"\\" + fromUtf8(file.run) + L"\\" + fromUtf8(file.kept));
+  DWORD error = keptHeld.holdFolders(removed + L"\\" + wideText(file.run) + L"\\" + wideText(file.kept));
   if (!error) error = keptHeld.openEntry(GENERIC_READ | DELETE, FILE_SHARE_READ, OPEN_EXISTING, copy.h);
   if (error) return error;
   BY_HANDLE_FILE_INFORMATION info{};
@@ -479,7 +460,7 @@ DWORD restoreKept(const platform::KeptFile& file) {
   HeldPath held;
   Handle made;
   // A folder on the way that is gone is no file gone.
-  if ((error = held.holdFolders(target))) return error == ERROR_FILE_NOT_FOUND ? ERROR_PATH_NOT_FOUND : error;
+  if ((error = held.holdFolders(file.path))) return error == ERROR_FILE_NOT_FOUND ? ERROR_PATH_NOT_FOUND : error;
   if ((error = held.openEntry(GENERIC_WRITE | WRITE_DAC, 0, CREATE_NEW, made.h))) return error;
   if ((error = copyContent(copy.h, made.h, (ULONGLONG(info.nFileSizeHigh) << 32) | info.nFileSizeLow))) {
     deleteThrough(made.h);

@@ -5,7 +5,7 @@
 namespace win32 {
 
 // The window class of every window the program shows.
-constexpr char kFormClass[] = "CorvaneFileCleanupForm";
+constexpr wchar_t kFormClass[] = L"CorvaneFileCleanupForm";
 
 // Dispatches one message; keyboard navigation between the controls of our
 // windows goes through the dialog manager.

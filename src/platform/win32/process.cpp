@@ -2,7 +2,9 @@
 
 #include <string>
 
+#include "platform/win32/held_path.h"
 #include "platform/win32/services.h"
+#include "runtime/wtf8.h"
 
 namespace win32 {
 namespace {
@@ -25,10 +27,10 @@ template <class Format>
 std::string formatted(Format format) {
   const int size = format(nullptr, 0);
   if (size <= 0) return {};
-  std::string text(static_cast<std::size_t>(size), '\0');
+  std::wstring text(static_cast<std::size_t>(size), L'\0');
   const int used = format(text.data(), size);
   text.resize(used > 0 ? static_cast<std::size_t>(used) - 1 : 0);
-  return text;
+  return narrowText(text);
 }
 
 }  // namespace
@@ -45,18 +47,20 @@ std::string commandLineArguments(std::string_view commandLine) {
   return std::string(commandLine.substr(pos));
 }
 
-std::string Process::CommandLine() { return commandLineArguments(GetCommandLineA()); }
+// Read as Unicode: the ANSI form has turned what the code page lacks into "?" already.
+std::string Process::CommandLine() { return commandLineArguments(narrowText(GetCommandLineW())); }
 
 std::string Process::AppPath() {
-  std::string path(MAX_PATH, '\0');
+  std::wstring wide(MAX_PATH, L'\0');
   for (;;) {
-    const DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length < path.size()) {
-      path.resize(length);
+    const DWORD length = GetModuleFileNameW(nullptr, wide.data(), static_cast<DWORD>(wide.size()));
+    if (length < wide.size()) {
+      wide.resize(length);
       break;
     }
-    path.resize(path.size() * 2);  // truncated: try a larger buffer
+    wide.resize(wide.size() * 2);  // truncated: try a larger buffer
   }
+  std::string path = narrowText(wide);
   const auto slash = path.find_last_of('\\');
   if (slash == std::string::npos) return {};
   path.resize(slash);
@@ -74,21 +78,28 @@ rt::DateTime Process::Now() {
 
 std::string Process::ShortDate(const rt::DateTime& when) {
   const SYSTEMTIME st = systemTimeOf(when);
-  return formatted([&](char* buffer, int size) {
-    return GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &st, nullptr, buffer, size);
+  return formatted([&](wchar_t* buffer, int size) {
+    return GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &st, nullptr, buffer, size);
   });
 }
 
 std::string Process::LongTime(const rt::DateTime& when) {
   const SYSTEMTIME st = systemTimeOf(when);
   return formatted(
-      [&](char* buffer, int size) { return GetTimeFormatA(LOCALE_USER_DEFAULT, 0, &st, nullptr, buffer, size); });
+      [&](wchar_t* buffer, int size) { return GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &st, nullptr, buffer, size); });
 }
 
+// The invariant upper case maps one unit to one, as the ordinal comparison
+// without regard to case does, the same in every language the user picks.
 std::string Process::UCase(std::string_view text) {
-  std::string upper(text);
-  if (!upper.empty()) CharUpperBuffA(upper.data(), static_cast<DWORD>(upper.size()));
-  return upper;
+  std::wstring wide, upper;
+  rt::appendUnits(text, wide);
+  upper.resize(wide.size());
+  if (!wide.empty() &&
+      LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, wide.data(), static_cast<int>(wide.size()), upper.data(),
+                    static_cast<int>(upper.size()), nullptr, nullptr, 0) != static_cast<int>(wide.size()))
+    upper = wide;  // the system cannot say: the text as it is, which still equals itself
+  return narrowText(upper);
 }
 
 void Process::Exit(int exitCode) { ExitProcess(static_cast<UINT>(exitCode)); }

@@ -7,6 +7,7 @@
 #include "platform/win32/rights.h"
 #include "platform/win32/services.h"
 #include "runtime/error.h"
+#include "runtime/wtf8.h"
 
 namespace win32 {
 namespace {
@@ -54,6 +55,24 @@ DWORD openLog(const std::string& path, HANDLE& file) {
   return error;
 }
 
+// Logs have always been in the ANSI code page, and runs append to them: a
+// character the code page lacks is written as "?", never as a look-alike.
+std::string ansiText(std::string_view text) {
+  if (rt::isAscii(text)) return std::string(text);
+  std::wstring wide;
+  rt::appendUnits(text, wide);
+  const UINT codePage = fileCodePage();
+  const bool utf8 = codePage == CP_UTF8;  // has no look-alikes, and takes neither flag nor default character
+  const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
+  const int size = static_cast<int>(wide.size());
+  std::string ansi(static_cast<std::size_t>(WideCharToMultiByte(codePage, flags, wide.data(), size, nullptr, 0,
+                                                                utf8 ? nullptr : "?", nullptr)),
+                   '\0');
+  WideCharToMultiByte(codePage, flags, wide.data(), size, ansi.data(), static_cast<int>(ansi.size()),
+                      utf8 ? nullptr : "?", nullptr);
+  return ansi;
+}
+
 }  // namespace
 
 bool TextFiles::IsOpen(int number) const {
@@ -68,8 +87,10 @@ void TextFiles::Open(int number, const std::string& path, Mode mode) {
   if (mode == Mode::Append) {
     error = openLog(path, file);
   } else {
-    file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
+    std::wstring wide;
+    if (widePath(path, wide))
+      file = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) error = GetLastError();
   }
   if (error) raiseOpenError(error);
@@ -89,7 +110,7 @@ bool TextFiles::Appendable(const std::string& path) {
 void TextFiles::WriteLine(int number, std::string_view text) {
   if (!IsOpen(number)) rt::raise(rt::errBadFileNameOrNumber);
   // One call per line, nothing held back: a process killed mid-run keeps every line written so far.
-  std::string line(text);
+  std::string line = ansiText(text);
   line += "\r\n";
   DWORD written = 0;
   if (!WriteFile(handles_[static_cast<std::size_t>(number)], line.data(), static_cast<DWORD>(line.size()), &written,

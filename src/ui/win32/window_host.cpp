@@ -1,6 +1,7 @@
 #include "ui/win32/window_host.h"
 
 #include <windows.h>
+// commctrl.h needs windows.h before it.
 #include <commctrl.h>
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 
 #include "guard/guard.h"
 #include "platform/platform.h"
+#include "platform/win32/held_path.h"
 #include "platform/win32/messages.h"
 #include "runtime/error.h"
 #include "ui/layouts.h"
@@ -28,10 +30,11 @@ constexpr DWORD kFormExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 // The application icon in the resources.
 constexpr int kIconId = 1;
 
+// The windows are Unicode windows: a caption or an item carries any name.
 std::string textOf(HWND window) {
-  std::string text(static_cast<std::size_t>(GetWindowTextLengthA(window)) + 1, '\0');
-  text.resize(static_cast<std::size_t>(GetWindowTextA(window, text.data(), static_cast<int>(text.size()))));
-  return text;
+  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+  return narrowText(text);
 }
 
 // A control whose painting, inside a busy loop, waits for the next look at
@@ -70,7 +73,7 @@ class Label final : public ui::Label, Deferred {
   explicit Label(HWND window) : window_(window) {}
   void Caption(std::string_view text) override {
     if (!inBusyLoop()) {
-      SetWindowTextA(window_, std::string(text).c_str());
+      SetWindowTextW(window_, wideText(text).c_str());
       return;
     }
     caption_ = text;
@@ -79,7 +82,7 @@ class Label final : public ui::Label, Deferred {
   std::string Caption() const override { return isHeld() ? caption_ : textOf(window_); }
 
  private:
-  void apply() override { SetWindowTextA(window_, caption_.c_str()); }
+  void apply() override { SetWindowTextW(window_, wideText(caption_).c_str()); }
 
   HWND window_;
   std::string caption_;
@@ -92,29 +95,29 @@ class ListBox final : public ui::ListBox, Deferred {
  public:
   explicit ListBox(HWND window) : window_(window) {}
   void AddItem(std::string_view item) override {
-    if (inBusyLoop() && hold()) SendMessageA(window_, WM_SETREDRAW, FALSE, 0);
-    const LRESULT added = SendMessageA(window_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(std::string(item).c_str()));
+    if (inBusyLoop() && hold()) SendMessageW(window_, WM_SETREDRAW, FALSE, 0);
+    const LRESULT added = SendMessageW(window_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wideText(item).c_str()));
     if (added == LB_ERR || added == LB_ERRSPACE) rt::raise(rt::errOutOfMemory);
   }
-  int ListCount() const override { return static_cast<int>(SendMessageA(window_, LB_GETCOUNT, 0, 0)); }
+  int ListCount() const override { return static_cast<int>(SendMessageW(window_, LB_GETCOUNT, 0, 0)); }
   std::string List(int index) const override {
     if (index < 0 || index >= ListCount()) rt::raise(rt::errSubscriptOutOfRange);
-    const auto length = SendMessageA(window_, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
-    std::string text(static_cast<std::size_t>(length) + 1, '\0');
+    const auto length = SendMessageW(window_, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
     const auto copied =
-        SendMessageA(window_, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
+        SendMessageW(window_, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
     text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
-    return text;
+    return narrowText(text);
   }
-  void Clear() override { SendMessageA(window_, LB_RESETCONTENT, 0, 0); }
+  void Clear() override { SendMessageW(window_, LB_RESETCONTENT, 0, 0); }
   void Selected(int index, bool selected) override {
-    SendMessageA(window_, LB_SETSEL, selected, static_cast<LPARAM>(index));
+    SendMessageW(window_, LB_SETSEL, selected, static_cast<LPARAM>(index));
   }
-  bool Selected(int index) const override { return SendMessageA(window_, LB_GETSEL, static_cast<WPARAM>(index), 0) > 0; }
+  bool Selected(int index) const override { return SendMessageW(window_, LB_GETSEL, static_cast<WPARAM>(index), 0) > 0; }
 
  private:
   void apply() override {
-    SendMessageA(window_, WM_SETREDRAW, TRUE, 0);
+    SendMessageW(window_, WM_SETREDRAW, TRUE, 0);
     RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
   }
 
@@ -126,13 +129,14 @@ class FileListBox final : public ui::FileListBox {
  public:
   explicit FileListBox(HWND window) : window_(window), items_(window) {}
   void Path(const std::string& folder) override {
-    SendMessageA(window_, LB_RESETCONTENT, 0, 0);
+    SendMessageW(window_, LB_RESETCONTENT, 0, 0);
     path_.clear();
-    const std::string pattern = folder + (folder.empty() || folder.back() != '\\' ? "\\*.*" : "*.*");
+    std::wstring pattern, wide;
+    widePath(folder + (folder.empty() || folder.back() != '\\' ? "\\*.*" : "*.*"), pattern);
     // Ordinary, read-only and archived files; no folders, drives, hidden or system files.
-    const LRESULT listed = SendMessageA(window_, LB_DIR, DDL_READWRITE | DDL_READONLY | DDL_ARCHIVE,
+    const LRESULT listed = SendMessageW(window_, LB_DIR, DDL_READWRITE | DDL_READONLY | DDL_ARCHIVE,
                                         reinterpret_cast<LPARAM>(pattern.c_str()));
-    if (listed == LB_ERR && GetFileAttributesA(folder.c_str()) == INVALID_FILE_ATTRIBUTES)
+    if (listed == LB_ERR && (!widePath(folder, wide) || GetFileAttributesW(wide.c_str()) == INVALID_FILE_ATTRIBUTES))
       rt::raise(rt::errPathNotFound);
     path_ = folder;
   }
@@ -187,9 +191,9 @@ int pixels(int twips, int dpi) { return MulDiv(twips, dpi, 1440); }
 
 HFONT formFont(const Dpi& dpi) {
   static const HFONT font =
-      CreateFontA(-static_cast<int>(std::lround(ui::kFontPoints * dpi.y / 72.0)), 0, 0, 0, FW_NORMAL, FALSE, FALSE,
+      CreateFontW(-static_cast<int>(std::lround(ui::kFontPoints * dpi.y / 72.0)), 0, 0, 0, FW_NORMAL, FALSE, FALSE,
                   FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                  DEFAULT_PITCH | FF_DONTCARE, ui::kFontFace);
+                  DEFAULT_PITCH | FF_DONTCARE, wideText(ui::kFontFace).c_str());
   return font;
 }
 
@@ -202,7 +206,7 @@ bool anyWindowOpen() {
 void startActivation(Window& w) {
   if (!w.activatePosted) {
     w.activatePosted = true;
-    PostMessageA(w.hwnd, kActivateMessage, 0, 0);
+    PostMessageW(w.hwnd, kActivateMessage, 0, 0);
   }
 }
 
@@ -248,25 +252,25 @@ LRESULT handle(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
       }
       break;
     case WM_NCDESTROY:
-      SetWindowLongPtrA(w.hwnd, GWLP_USERDATA, 0);
+      SetWindowLongPtrW(w.hwnd, GWLP_USERDATA, 0);
       w.hwnd = nullptr;
       // With the last window gone the program has nothing left to do.
       if (!anyWindowOpen()) PostQuitMessage(0);
       return 0;
   }
-  return DefWindowProcA(w.hwnd, message, wParam, lParam);
+  return DefWindowProcW(w.hwnd, message, wParam, lParam);
 }
 
 LRESULT CALLBACK formProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   // No exception may unwind through the system's frames.
   try {
     if (message == WM_NCCREATE) {
-      auto* w = static_cast<Window*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+      auto* w = static_cast<Window*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
       w->hwnd = hwnd;
-      SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(w));
+      SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(w));
     }
-    auto* w = reinterpret_cast<Window*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    return w ? handle(*w, message, wParam, lParam) : DefWindowProcA(hwnd, message, wParam, lParam);
+    auto* w = reinterpret_cast<Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    return w ? handle(*w, message, wParam, lParam) : DefWindowProcW(hwnd, message, wParam, lParam);
   } catch (...) {
     platform::End(1);
   }
@@ -279,21 +283,21 @@ void registerClass() {
     // are there once the library has been initialised.
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
-    const HINSTANCE instance = GetModuleHandleA(nullptr);
-    WNDCLASSEXA wc{};
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     wc.lpfnWndProc = formProc;
     wc.hInstance = instance;
     wc.hIcon =
-        static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(kIconId), IMAGE_ICON, GetSystemMetrics(SM_CXICON),
+        static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconId), IMAGE_ICON, GetSystemMetrics(SM_CXICON),
                                       GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR));
     wc.hIconSm =
-        static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(kIconId), IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+        static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconId), IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
                                       GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
     wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = kFormClass;
-    return RegisterClassExA(&wc) != 0;
+    return RegisterClassExW(&wc) != 0;
   }();
   if (!registered) rt::raise(rt::errOutOfMemory);
 }
@@ -302,12 +306,12 @@ void registerClass() {
 // windows keep their ordinary caption and still show in the task switcher.
 HWND hiddenOwner() {
   static const HWND owner =
-      CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+      CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
   return owner;
 }
 
 HWND createControl(Window& w, const ui::ControlLayout& c, int id, const Dpi& dpi) {
-  const char* windowClass = "STATIC";
+  const wchar_t* windowClass = L"STATIC";
   DWORD style = WS_CHILD | (c.visible ? WS_VISIBLE : 0);
   switch (c.kind) {
     // A plain static wraps its text within its fixed size, as a designed label
@@ -318,26 +322,26 @@ HWND createControl(Window& w, const ui::ControlLayout& c, int id, const Dpi& dpi
       break;
     case ui::ControlKind::ListBox:
     case ui::ControlKind::MultiSelectListBox:
-      windowClass = "LISTBOX";
+      windowClass = L"LISTBOX";
       // Kept in the order added, and at its designed height.
       style |= WS_VSCROLL | WS_BORDER | WS_TABSTOP | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT;
       if (c.kind == ui::ControlKind::MultiSelectListBox) style |= LBS_EXTENDEDSEL;
       break;
     case ui::ControlKind::CommandButton:
-      windowClass = "BUTTON";
+      windowClass = L"BUTTON";
       style |= WS_TABSTOP | BS_PUSHBUTTON;
       break;
     case ui::ControlKind::FileListBox:
-      windowClass = "LISTBOX";
+      windowClass = L"LISTBOX";
       style |= WS_VSCROLL | WS_BORDER | WS_TABSTOP | LBS_SORT | LBS_NOINTEGRALHEIGHT;
       break;
   }
   const HWND control =
-      CreateWindowExA(0, windowClass, c.caption, style, pixels(c.left, dpi.x), pixels(c.top, dpi.y),
+      CreateWindowExW(0, windowClass, wideText(c.caption).c_str(), style, pixels(c.left, dpi.x), pixels(c.top, dpi.y),
                       pixels(c.width, dpi.x), pixels(c.height, dpi.y), w.hwnd,
-                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr), nullptr);
+                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
   if (!control) rt::raise(rt::errOutOfMemory);
-  if (!c.defaultFont) SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(formFont(dpi)), FALSE);
+  if (!c.defaultFont) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(formFont(dpi)), FALSE);
   return control;
 }
 
@@ -351,8 +355,8 @@ void create(Window& w) {
   const int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2, y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
   w.activatePosted = false;
   w.lastFocus = nullptr;
-  if (!CreateWindowExA(kFormExStyle, kFormClass, layout.caption, kFormStyle, x, y, width, height, hiddenOwner(),
-                       nullptr, GetModuleHandleA(nullptr), &w))
+  if (!CreateWindowExW(kFormExStyle, kFormClass, wideText(layout.caption).c_str(), kFormStyle, x, y, width, height,
+                       hiddenOwner(), nullptr, GetModuleHandleW(nullptr), &w))
     rt::raise(rt::errOutOfMemory);
 
   // Creation in tab order makes the window order the tab order.
@@ -388,7 +392,7 @@ void runModal(Window& w) {
   for (const HWND other : others) EnableWindow(other, FALSE);
   MSG msg;
   while (w.hwnd) {
-    const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+    const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
     if (got == 0) PostQuitMessage(static_cast<int>(msg.wParam));  // for the outer loop
     if (got <= 0) break;
     dispatch(msg);
