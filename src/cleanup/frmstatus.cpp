@@ -53,7 +53,12 @@ void frmstatus::Form_Activate() {
   guard::Guarded g{"frmstatus", "Form_Activate", guard::noParameters(), [&] { return guard::dump("i", i); },
                    DumpModuleVariables};
   g.body([&] {
-    g(100, [&] { desktop.SetMousePointer(11); });
+    // The run that keeps begins before the search, so that Setup's rollback
+    // finds it the latest even when the cleanup goes no further.
+    g(100, [&] {
+      desktop.SetMousePointer(11);
+      platform::fileSystem().BeginKeeping(gstr_skip);
+    });
     g(101, [&] { Label7->Caption("0"); });
     g(102, [&] { str_files.assign(2, std::string()); });
     g(103, [&] { TRACE::writetrace("Search for corvane.ini files"); });
@@ -111,10 +116,7 @@ void frmstatus::DeleteFiles() {
                    DumpModuleVariables};
   g.body([&] {
     int n = 0;
-    g(100, [&] {
-      platform::fileSystem().BeginKeeping(gstr_skip);
-      n = List1->ListCount();
-    });
+    g(100, [&] { n = List1->ListCount(); });
     g.For(101, i, 0, [&] { return n - 1LL; }, 104, [&] {
       g(102, [&] { TRACE::writetrace("Delete File:" + List1->List(i)); });
       // One statement, so that going on after a failed deletion records no success.

@@ -65,8 +65,13 @@ std::string normalized(std::string_view sddl) {
     if (rest.front() != '(' || close == std::string_view::npos) return {};
     const auto f = split(rest.substr(1, close - 1), ';');
     if (f.size() != 6) return {};
-    std::string aceFlags = upper(f[1]), rights = upper(f[2]);
-    std::sort(aceFlags.begin(), aceFlags.end());
+    std::string rights = upper(f[2]), flagText = upper(f[1]), aceFlags;
+    // Two letters a flag, in any order: "OICI" and "CIOI" are one, "CIIO" another.
+    if (flagText.size() % 2) return {};
+    std::vector<std::string> tokens;
+    for (std::size_t k = 0; k < flagText.size(); k += 2) tokens.push_back(flagText.substr(k, 2));
+    std::sort(tokens.begin(), tokens.end());
+    for (const auto& token : tokens) aceFlags += token;
     if (rights == "0X1F01FF") rights = "FA";
     entries.insert(upper(f[0]) + ";" + aceFlags + ";" + rights + ";" + std::string(f[3]) + ";" + std::string(f[4]) +
                    ";" + account(f[5]));

@@ -204,6 +204,7 @@ TEST(Kept, AFolderServesOnlyWithTheDescriptorTheProgramWrites) {
       {"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)", false},     // users may read
       {"O:BAD:P(A;OICIID;FA;;;SY)(A;OICI;FA;;;BA)", false},                         // an inherited entry
       {"O:BAD:P(A;;FA;;;SY)(A;OICI;FA;;;BA)", false},                               // not passed below
+      {"O:BAD:P(A;CIIO;FA;;;SY)(A;CIIO;FA;;;BA)", false},                           // below only, folders only
       {"O:BAD:P(D;OICI;FA;;;SY)(A;OICI;FA;;;BA)", false},
       {"O:BAD:P(A;OICI;FA;;;SY)", false},
       {"O:BAD:NO_ACCESS_CONTROL", false},

@@ -1,6 +1,5 @@
 #include "platform/win32/keep.h"
 
-#include <aclapi.h>
 #include <sddl.h>
 
 #include <algorithm>
@@ -55,15 +54,23 @@ std::wstring withoutSlash(std::wstring path) {
   return path;
 }
 
-std::string descriptorText(HANDLE handle) {
+// The owner and access list of a file or folder, as SDDL; empty when the
+// system says none. Read from the handle itself: the security functions that
+// take an object type load a library at their first call, which in the
+// native view of a 32-bit program on 64-bit Windows would be the wrong one.
+std::string securityText(HANDLE handle) {
   const SECURITY_INFORMATION which = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
-  PSECURITY_DESCRIPTOR sd = nullptr;
-  if (GetSecurityInfo(handle, SE_FILE_OBJECT, which, nullptr, nullptr, nullptr, nullptr, &sd)) return {};
-  Local held{sd}, text;
-  if (!ConvertSecurityDescriptorToStringSecurityDescriptorA(sd, SDDL_REVISION_1, which,
-                                                            reinterpret_cast<char**>(&text.p), nullptr))
+  std::vector<BYTE> sd(1024);
+  DWORD needed = 0;
+  while (!GetKernelObjectSecurity(handle, which, sd.data(), static_cast<DWORD>(sd.size()), &needed)) {
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || needed <= sd.size()) return {};
+    sd.resize(needed);
+  }
+  Local text;
+  if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(sd.data(), SDDL_REVISION_1, which,
+                                                            reinterpret_cast<wchar_t**>(&text.p), nullptr))
     return {};
-  return static_cast<const char*>(text.p);
+  return narrowText(static_cast<const wchar_t*>(text.p));
 }
 
 // Makes the folder `path` with the descriptor `sd` (none: inherited), or
@@ -79,14 +86,10 @@ DWORD createFolder(const std::wstring& path, void* sd, DWORD access, bool& made,
   if (sd && made) access |= WRITE_DAC | WRITE_OWNER;
   if (DWORD error = held.openFolder(access | READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE, folder.h)) return error;
   if (!sd || !made) return ERROR_SUCCESS;
-  PSID owner = nullptr;
-  PACL dacl = nullptr;
-  BOOL present = FALSE, defaulted = FALSE;
-  GetSecurityDescriptorOwner(sd, &owner, &defaulted);
-  GetSecurityDescriptorDacl(sd, &present, &dacl, &defaulted);
-  return SetSecurityInfo(folder.h, SE_FILE_OBJECT,
-                         OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
-                         owner, nullptr, dacl, nullptr);
+  // The descriptor's own control marks the access list protected.
+  return SetKernelObjectSecurity(folder.h, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, sd)
+             ? ERROR_SUCCESS
+             : GetLastError();
 }
 
 // Makes the folder `path` or takes the one there. An elevated run's folders
@@ -109,7 +112,7 @@ DWORD makeFolder(const std::wstring& path, bool protect) {
                                    DELETE, probeMade, probe);
   if (probeMade) deleteThrough(probe.h);
   if (error || !probeMade) return error ? error : kRefused;
-  const std::string present = descriptorText(folder.h), written = descriptorText(probe.h);
+  const std::string present = securityText(folder.h), written = securityText(probe.h);
   return !present.empty() && kept::sameDescriptor(present, written) ? ERROR_SUCCESS : kRefused;
 }
 
@@ -238,18 +241,6 @@ DWORD runFolder(std::wstring& run) {
   return ERROR_SUCCESS;
 }
 
-// The access list and owner a file had, as SDDL in UTF-8; empty when the system says none.
-std::string securityText(HANDLE file) {
-  PSECURITY_DESCRIPTOR sd = nullptr;
-  const SECURITY_INFORMATION which = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
-  if (GetSecurityInfo(file, SE_FILE_OBJECT, which, nullptr, nullptr, nullptr, nullptr, &sd)) return {};
-  Local held{sd}, text;
-  if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(sd, SDDL_REVISION_1, which,
-                                                            reinterpret_cast<wchar_t**>(&text.p), nullptr))
-    return {};
-  return narrowText(static_cast<const wchar_t*>(text.p));
-}
-
 // Only the unnamed stream and the download mark: a named stream would be lost by the copy.
 DWORD onlyPlainStreams(HANDLE file) {
   std::vector<char> buffer(64 * 1024);
@@ -319,43 +310,36 @@ bool stillKept(const std::wstring& run, const std::string& name) {
 
 // Giving a file another account's owner takes the restore privilege, which
 // an administrator's token holds but leaves off: on for that call only, as
-// it also opens any file for writing.
-void setOwner(HANDLE made, PSID owner) {
+// it also opens any file for writing. (Its number is the same on every system.)
+void setOwner(HANDLE made, PSECURITY_DESCRIPTOR sd) {
+  constexpr DWORD kRestorePrivilege = 18;
   HANDLE token = nullptr;
   if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) token = nullptr;
-  TOKEN_PRIVILEGES on{1, {{{0, 0}, SE_PRIVILEGE_ENABLED}}}, before{};
+  TOKEN_PRIVILEGES on{1, {{{kRestorePrivilege, 0}, SE_PRIVILEGE_ENABLED}}}, before{};
   DWORD size = 0;
-  const bool raised = token && LookupPrivilegeValueW(nullptr, L"SeRestorePrivilege", &on.Privileges[0].Luid) &&
-                      AdjustTokenPrivileges(token, FALSE, &on, sizeof before, &before, &size);
+  const bool raised = token && AdjustTokenPrivileges(token, FALSE, &on, sizeof before, &before, &size);
   Handle forOwner;
   forOwner.h =
       ReOpenFile(made, WRITE_OWNER, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_FLAG_BACKUP_SEMANTICS);
-  if (forOwner.h != INVALID_HANDLE_VALUE)
-    SetSecurityInfo(forOwner.h, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, owner, nullptr, nullptr, nullptr);
+  if (forOwner.h != INVALID_HANDLE_VALUE) SetKernelObjectSecurity(forOwner.h, OWNER_SECURITY_INFORMATION, sd);
   if (raised) AdjustTokenPrivileges(token, FALSE, &before, 0, nullptr, nullptr);
   if (token) CloseHandle(token);
 }
 
 // The recorded owner (where this account may set it) and access list, on
-// the file just made; an access list with inherited entries takes them from
-// its new folder.
-void applySecurity(HANDLE made, const std::string& sddl) {
+// the file just made; false when the access list cannot be set. Set through
+// the handle, as read: no library is loaded in the native view.
+bool applySecurity(HANDLE made, const std::string& sddl) {
   Local sd;
-  if (sddl.empty() ||
-      !ConvertStringSecurityDescriptorToSecurityDescriptorW(wideText(sddl).c_str(), SDDL_REVISION_1, &sd.p, nullptr))
-    return;
+  if (sddl.empty()) return true;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(wideText(sddl).c_str(), SDDL_REVISION_1, &sd.p, nullptr))
+    return false;
   PSID owner = nullptr;
   PACL dacl = nullptr;
   BOOL present = FALSE, defaulted = FALSE;
-  SECURITY_DESCRIPTOR_CONTROL control = 0;
-  DWORD revision = 0;
-  GetSecurityDescriptorControl(sd.p, &control, &revision);
-  if (GetSecurityDescriptorOwner(sd.p, &owner, &defaulted) && owner) setOwner(made, owner);
-  if (GetSecurityDescriptorDacl(sd.p, &present, &dacl, &defaulted) && present)
-    SetSecurityInfo(made, SE_FILE_OBJECT,
-                    DACL_SECURITY_INFORMATION | (control & SE_DACL_PROTECTED ? PROTECTED_DACL_SECURITY_INFORMATION
-                                                                             : UNPROTECTED_DACL_SECURITY_INFORMATION),
-                    nullptr, nullptr, dacl, nullptr);
+  if (GetSecurityDescriptorOwner(sd.p, &owner, &defaulted) && owner) setOwner(made, sd.p);
+  return !GetSecurityDescriptorDacl(sd.p, &present, &dacl, &defaulted) || !present ||
+         SetKernelObjectSecurity(made, DACL_SECURITY_INFORMATION, sd.p);
 }
 
 }  // namespace
@@ -389,16 +373,29 @@ DWORD keepAndDelete(HANDLE entry, const std::string& path) {
   // A placeholder whose content lies elsewhere would be fetched by the copy.
   if (info.dwFileAttributes & (FILE_ATTRIBUTE_OFFLINE | 0x400000 /* recall on data access */ | 0x40000 /* on open */))
     return ERROR_FILE_OFFLINE;
+  // A copy would lose the encryption: an encrypted file is not kept, so not deleted.
+  if (info.dwFileAttributes & FILE_ATTRIBUTE_ENCRYPTED) return kRefused;
   const ULONGLONG size = (ULONGLONG(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
-  // The same file, checked: no path is parsed again.
+  // The same file, checked: no path is parsed again, and no reparse point
+  // set since is followed. Nobody may write to it while it is copied: one
+  // that another program holds for writing is in use, as before.
   Handle source;
-  source.h = ReOpenFile(entry, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                        FILE_FLAG_SEQUENTIAL_SCAN);
+  source.h = ReOpenFile(entry, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                        FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_OPEN_NO_RECALL);
   if (source.h == INVALID_HANDLE_VALUE) return GetLastError();
   std::wstring run;
   DWORD error = onlyPlainStreams(source.h);
-  if (!error) error = runFolder(run);
   if (error) return error;
+  // A store that cannot be had is no file gone: refused, not "not found".
+  if ((error = runFolder(run))) return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? kRefused : error;
+  const std::string security = securityText(source.h);
+  if (security.empty()) {
+    DWORD flags = 0;
+    // Where the volume keeps access lists, one that cannot be read cannot be put back.
+    if (!GetVolumeInformationByHandleW(source.h, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0) ||
+        (flags & FILE_PERSISTENT_ACLS))
+      return kRefused;
+  }
   ULARGE_INTEGER free{};
   if (!GetDiskFreeSpaceExW((run + L"\\").c_str(), &free, nullptr, nullptr)) return GetLastError();
   if (free.QuadPart < size + kSpareSpace) return ERROR_DISK_FULL;
@@ -412,7 +409,7 @@ DWORD keepAndDelete(HANDLE entry, const std::string& path) {
       error = attempt.openEntry(GENERIC_WRITE, 0, CREATE_NEW, copy.h);
   } while (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS);
   if (error) return error;
-  const kept::Line line{name, localTimeText(), size, path, securityText(source.h)};
+  const kept::Line line{name, localTimeText(), size, path, security};
   if (!(error = copyContent(source.h, copy.h, size)) && !(error = appendLine(run, kept::format(line), OPEN_EXISTING)) &&
       !deleteThrough(entry))
     error = GetLastError();
@@ -430,7 +427,11 @@ std::vector<platform::KeptFile> keptFiles(const std::string& installFolder, bool
     const std::wstring run = removed + L"\\" + name;
     std::string folder;
     std::vector<kept::Line> lines;
-    if (!readList(run, folder, lines)) continue;
+    // The latest run's list unread is no reason to take an older run for it.
+    if (!readList(run, folder, lines)) {
+      if (latestRun) break;
+      continue;
+    }
     if (latestRun && !wanted.empty() && !sameName(withoutSlash(wideText(folder)), wanted.c_str())) continue;
     for (auto line = lines.rbegin(); line != lines.rend(); ++line)
       if (stillKept(run, line->kept))
@@ -466,7 +467,12 @@ DWORD restoreKept(const platform::KeptFile& file) {
     deleteThrough(made.h);
     return error;
   }
-  applySecurity(made.h, file.security);
+  // Back without its access list is not back: the new file goes, the copy stays kept.
+  if (!applySecurity(made.h, file.security)) {
+    error = GetLastError();
+    deleteThrough(made.h);
+    return error ? error : kRefused;
+  }
   CloseHandle(made.h);
   made.h = INVALID_HANDLE_VALUE;
   // Back in its place: no longer kept.
