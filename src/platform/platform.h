@@ -66,17 +66,17 @@ class FileSystem {
   // first deletion: it drops the kept runs older than 30 days and opens its
   // own, so that a run that keeps nothing still counts as the latest. Any
   // failure shows at the deletions.
-  virtual void BeginKeeping(const std::string& /*installFolder*/) {}
+  virtual void BeginKeeping(const std::string& installFolder) = 0;
   // The files still kept: of the latest run, the latest run for
   // `installFolder` when it is not empty (`latestRun`), or of every run, newest first.
-  virtual std::vector<KeptFile> KeptFiles(const std::string& /*installFolder*/, bool /*latestRun*/) { return {}; }
+  virtual std::vector<KeptFile> KeptFiles(const std::string& installFolder, bool latestRun) = 0;
   // Puts a kept file back where it was, and keeps it no longer. Raises 58
   // (a file is there now), 53 (no longer kept), 76 (a folder on the way is
   // gone) or 75 (refused: a folder on the way is a link, or the file is not
   // one of the program's).
-  virtual void Restore(const KeptFile& /*file*/) {}
+  virtual void Restore(const KeptFile& file) = 0;
   // Whether this run keeps (and finds) files as the administrators' runs do.
-  virtual bool KeepsForAdministrators() { return false; }
+  virtual bool KeepsForAdministrators() = 0;
 };
 
 // Text files by file number, 1 to 511. Every line written reaches the

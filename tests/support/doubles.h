@@ -94,6 +94,11 @@ class World final : public platform::FileSystem, public platform::TextFiles, pub
                                                                     : platform::kInvalidAttributes;
   }
   void Kill(const std::string&, const std::string&) override { rt::raise(rt::errFileNotFound); }
+  // Nothing is kept here: keeping and restoring are the Win32 adapter's, tested end to end.
+  void BeginKeeping(const std::string&) override {}
+  std::vector<platform::KeptFile> KeptFiles(const std::string&, bool) override { return {}; }
+  void Restore(const platform::KeptFile&) override {}
+  bool KeepsForAdministrators() override { return false; }
   void MkDir(const std::string& path) override {
     if (!Appendable(path + "\\")) rt::raise(rt::errPathFileAccess);
     folders_.insert(key(path));
