@@ -65,20 +65,38 @@ UINT fileCodePage() { return AreFileApisANSI() ? GetACP() : GetOEMCP(); }
 bool widePath(const std::string& path, std::wstring& wide) {
   wide.clear();
   rt::appendUnits(std::string_view(path.c_str()), wide);
-  if (wide.size() < MAX_PATH || wide.rfind(L"\\\\?\\", 0) == 0) return true;
-  // Deeper, only the long form reaches, whatever the system's own limit; it
+  // Folders are made only 12 characters short of the limit.
+  if (wide.size() < MAX_PATH - 12 || wide.rfind(L"\\\\?\\", 0) == 0) return true;
+  // Deeper, only the long form reaches, whatever the system's own limit. It
   // skips the system's clean-up of the path ("." and "..", "/", trailing dots
-  // and blanks), so that is done first.
-  std::wstring full(wide.size() + 1, L'\0');
-  DWORD n = GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-  if (n >= full.size()) {
-    full.resize(n);
-    n = GetFullPathNameW(wide.c_str(), n, full.data(), nullptr);
+  // and blanks, device names), which only a path that has nothing to clean
+  // can do without: a path the search built from found names always. The
+  // clean-up itself takes MAX_PATH characters at most.
+  const std::size_t root = rootLength(wide);
+  bool plain = root != 0 && wide.find(L'/') == std::wstring::npos;
+  for (std::size_t at = root; plain && at < wide.size();) {
+    const std::size_t end = std::min(wide.find(L'\\', at), wide.size());
+    const std::wstring_view name(wide.data() + at, end - at);
+    plain = !name.empty() ? name.back() != L'.' && name.back() != L' ' : end == wide.size();
+    at = end + 1;
   }
-  if (!n || n >= full.size()) return false;
-  full.resize(n);
-  wide = full.rfind(L"\\\\", 0) == 0 ? L"\\\\?\\UNC\\" + full.substr(2) : L"\\\\?\\" + full;
-  return true;
+  if (plain) {
+    wide = wide.rfind(L"\\\\", 0) == 0 ? L"\\\\?\\UNC\\" + wide.substr(2) : L"\\\\?\\" + wide;
+    return true;
+  }
+  if (wide.size() < MAX_PATH) {
+    std::wstring full(MAX_PATH + 1, L'\0');
+    const DWORD n = GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (n && n < full.size()) {
+      full.resize(n);
+      wide = full.rfind(L"\\\\?\\", 0) == 0 || full.rfind(L"\\\\.\\", 0) == 0 ? full
+             : full.rfind(L"\\\\", 0) == 0                           ? L"\\\\?\\UNC\\" + full.substr(2)
+                                                                     : L"\\\\?\\" + full;
+      return true;
+    }
+  }
+  SetLastError(ERROR_FILENAME_EXCED_RANGE);
+  return false;
 }
 
 std::string narrowText(std::wstring_view wide) {
