@@ -132,7 +132,9 @@ class FileListBox final : public ui::FileListBox {
     SendMessageW(window_, LB_RESETCONTENT, 0, 0);
     path_.clear();
     std::wstring pattern, wide;
-    widePath(folder + (folder.empty() || folder.back() != '\\' ? "\\*.*" : "*.*"), pattern);
+    // A folder it cannot name would list the current one instead.
+    if (!widePath(folder + (folder.empty() || folder.back() != '\\' ? "\\*.*" : "*.*"), pattern))
+      rt::raise(rt::errPathNotFound);
     // Ordinary, read-only and archived files; no folders, drives, hidden or system files.
     const LRESULT listed = SendMessageW(window_, LB_DIR, DDL_READWRITE | DDL_READONLY | DDL_ARCHIVE,
                                         reinterpret_cast<LPARAM>(pattern.c_str()));
